@@ -1,0 +1,308 @@
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTableWidget>
+#include <QToolBar>
+
+#include "app/AboutWindow.h"
+#include "app/Platform.h"
+#include "app/ProgramState.h"
+#include "app/Prompter.h"
+#include "documents/DirectoryBox.h"
+#include "library/LibraryLocation.h"
+
+namespace {
+
+// Red 0x58, green 0x30, blue 0xE0: the header colour of the hit list.
+const QColor kResultHeaderColour(0x58, 0x30, 0xE0);
+constexpr int kToolbarHeight = 46;
+
+template <typename T>
+T* named(T* object, const char* name) {
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(ProgramState& state, Platform& platform, Prompter& prompter, QWidget* parent)
+    : QMainWindow(parent), state(state), platform(platform), prompter(prompter) {
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QStringLiteral("Tavrel"));
+    buildControls();
+    buildMenus();
+    buildToolbar();
+    move(50, 50);
+    resize(778, 519);
+    onMainWindowCreated();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls() {
+    central = named(new QWidget(this), "central");
+    setCentralWidget(central);
+
+    label1 = named(new QLabel(central), "label1");
+    label1->setAutoFillBackground(true);
+
+    statusPanel0 = named(new QLabel(this), "statusPanel0");
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->addWidget(statusPanel0, 1);
+
+    filePanel = named(new QGroupBox(central), "filePanel");
+    driveBox = named(new QComboBox(filePanel), "driveBox");
+    driveBox->addItems(platform.drives());
+    directoryBox = named(new DirectoryBox(filePanel), "directoryBox");
+    fileListLabel = named(new QLabel(QStringLiteral("文件列表"), filePanel), "fileListLabel");
+    fileCheckList = named(new QListWidget(filePanel), "fileCheckList");
+    drawPad = named(new QFrame(filePanel), "drawPad");
+    modeLabel = named(new QLabel(QStringLiteral("校对方式："), drawPad), "modeLabel");
+    quickModeRadio = named(new QRadioButton(QStringLiteral("快速"), drawPad), "quickModeRadio");
+    fineModeRadio = named(new QRadioButton(QStringLiteral("精细"), drawPad), "fineModeRadio");
+    professionalModeRadio =
+        named(new QRadioButton(QStringLiteral("专业"), drawPad), "professionalModeRadio");
+    // The handlers set all three states themselves, which an exclusive group would undo.
+    for (QRadioButton* radio : {quickModeRadio, fineModeRadio, professionalModeRadio})
+        radio->setAutoExclusive(false);
+    quickModeRadio->setChecked(true);
+    professionalModeRadio->setEnabled(false);
+    fileListLabel->setGeometry(150, 21, 192, 24);
+    driveBox->setGeometry(16, 24, 136, 20);
+    modeLabel->setGeometry(12, 10, 65, 24);
+    quickModeRadio->setGeometry(35, 40, 56, 24);
+    fineModeRadio->setGeometry(35, 72, 56, 24);
+    professionalModeRadio->setGeometry(35, 104, 56, 24);
+
+    documentEdit = named(new QPlainTextEdit(central), "documentEdit");
+    resultGrid = named(new QTableWidget(0, 6, central), "resultGrid");
+    busyLabel = named(new QLabel(QStringLiteral("校对中……"), central), "busyLabel");
+    busyLabel->setAlignment(Qt::AlignCenter);
+    busyLabel->hide();
+    progressBar = named(new QProgressBar(central), "progressBar");
+    progressBar->hide();
+    label4 = named(new QLabel(central), "label4");
+    label4->setAlignment(Qt::AlignCenter);
+    label4->setFrameShape(QFrame::Box);
+    label4->setAutoFillBackground(true);
+    label4->hide();
+
+    connect(driveBox, &QComboBox::activated, this, [this] { onDriveChanged(); });
+    connect(directoryBox, &DirectoryBox::directoryChanged, this, [this] { fillFileList(); });
+    connect(fileCheckList, &QListWidget::currentRowChanged, this,
+            [this] { loadSelectedDocument(); });
+    connect(documentEdit, &QPlainTextEdit::textChanged, this, [this] { markDocumentDirty(); });
+    connect(quickModeRadio, &QRadioButton::clicked, this, [this] { selectQuickMode(); });
+    connect(fineModeRadio, &QRadioButton::clicked, this, [this] { selectFineMode(); });
+    connect(resultGrid, &QTableWidget::currentCellChanged, this, [this] { showSelectedHit(); });
+}
+
+void MainWindow::buildMenus() {
+    QMenuBar* mainMenu = menuBar();
+    mainMenu->setObjectName(QStringLiteral("mainMenu"));
+    auto item = [this](QMenu* menu, const char* caption, const char* name,
+                       void (MainWindow::*run)()) {
+        QAction* action = named(menu->addAction(QString::fromUtf8(caption)), name);
+        connect(action, &QAction::triggered, this, [this, run] { (this->*run)(); });
+        return action;
+    };
+
+    QMenu* file = named(mainMenu->addMenu(QStringLiteral(" &F.文件 ")), "menuFile");
+    menuOpen = item(file, "打开", "menuOpen", &MainWindow::openDocuments);
+    menuSave = item(file, "保存", "menuSave", &MainWindow::saveDocument);
+    menuSaveAs = item(file, "另存为", "menuSaveAs", &MainWindow::saveDocumentAs);
+    menuClose = item(file, "关闭", "menuClose", &MainWindow::closeDocument);
+
+    QMenu* run = named(mainMenu->addMenu(QStringLiteral(" &R.运行 ")), "menuRun");
+    menuProofread = item(run, "校对", "menuProofread", &MainWindow::runProofread);
+    menuCorrect = item(run, "修改", "menuCorrect", &MainWindow::runCorrection);
+
+    QMenu* library = named(mainMenu->addMenu(QStringLiteral(" &B.词库 ")), "menuLibrary");
+    menuAddWord = item(library, "增加词汇", "menuAddWord", &MainWindow::showWordLibrary);
+    menuSubmitWords = item(library, "提交词汇表", "menuSubmitWords", &MainWindow::submitNewEntries);
+    menuUpdateWords = item(library, "更新词汇表", "menuUpdateWords", &MainWindow::downloadUpdates);
+
+    QMenu* settings = named(mainMenu->addMenu(QStringLiteral(" &S.设置 ")), "menuSettings");
+    menuMode = named(settings->addMenu(QStringLiteral("校对方式")), "menuMode");
+    menuQuick = item(menuMode, "快速校对", "menuQuick", &MainWindow::selectQuickMode);
+    menuFine = item(menuMode, "精细校对", "menuFine", &MainWindow::selectFineMode);
+    menuProfessional =
+        item(menuMode, "专业校对", "menuProfessional", &MainWindow::selectProfessionalMode);
+    for (QAction* mode : {menuQuick, menuFine, menuProfessional}) mode->setCheckable(true);
+    menuQuick->setChecked(true);
+    menuAutoUpdate = item(settings, "自动更新", "menuAutoUpdate", &MainWindow::toggleAutoUpdate);
+    menuAutoUpdate->setCheckable(true);
+    menuUserInfo = item(settings, "用户信息", "menuUserInfo", &MainWindow::showUserInfo);
+
+    QMenu* help = named(mainMenu->addMenu(QStringLiteral(" &H.帮助 ")), "menuHelp");
+    menuAbout = item(help, "关于", "menuAbout", &MainWindow::showAbout);
+    menuUsage = item(help, "使用说明", "menuUsage", &MainWindow::showUsage);
+    menuExit = item(help, "退出", "menuExit", &MainWindow::exitProgram);
+}
+
+void MainWindow::buildToolbar() {
+    // The toolbar sits in the client area above the panels, as in the window
+    // design, so that the design coordinates of the other controls hold.
+    toolbar = named(new QToolBar(central), "toolbar");
+    toolbar->setMovable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->setIconSize(QSize(20, 20));
+    const struct {
+        const char* text;
+        QStyle::StandardPixmap image;
+    } buttons[] = {
+        {"打开文件", QStyle::SP_DialogOpenButton},   {"另存为", QStyle::SP_DialogSaveButton},
+        {"校对", QStyle::SP_FileDialogContentsView}, {"添加词汇", QStyle::SP_FileDialogNewFolder},
+        {"上传词汇表", QStyle::SP_ArrowUp},          {"下载词汇表", QStyle::SP_ArrowDown},
+        {"帮助", QStyle::SP_DialogHelpButton},
+    };
+    for (const auto& button : buttons) {
+        toolbarItems.append(toolbar->addSeparator());
+        const int index = static_cast<int>(toolbarItems.size());
+        QAction* action =
+            toolbar->addAction(style()->standardIcon(button.image), QString::fromUtf8(button.text));
+        action->setObjectName(QStringLiteral("toolbarButton%1").arg(index));
+        connect(action, &QAction::triggered, this, [this, index] { onToolbarButton(index); });
+        toolbarItems.append(action);
+    }
+    toolbarItems.append(toolbar->addSeparator());
+}
+
+void MainWindow::onToolbarButton(int index) {
+    // The buttons run the menu's own commands; index 3 ("另存为") saves to the
+    // current file like 保存, it does not run Save As.
+    QAction* const commands[] = {menuOpen,        menuSave,        menuProofread, menuAddWord,
+                                 menuSubmitWords, menuUpdateWords, menuUsage};
+    if (index % 2 == 1 && index >= 1 && index <= 13) commands[index / 2]->trigger();
+}
+
+void MainWindow::prepareResultGrid() {
+    static const char* const headers[] = {"序号", "文件名", "位置", "误", "正", "修改"};
+    for (int column = 0; column < 6; ++column) {
+        auto* header = new QTableWidgetItem(QString::fromUtf8(headers[column]));
+        header->setForeground(kResultHeaderColour);
+        resultGrid->setHorizontalHeaderItem(column, header);
+    }
+    // Column 5 holds a tick per hit row; its header stays text.
+    resultGrid->verticalHeader()->hide();
+    resultGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void MainWindow::onMainWindowCreated() {
+    prepareResultGrid();
+    state.programDirectory = platform.programDirectory();
+    directoryBox->setDirectory(QDir::currentPath());
+    const int drive =
+        driveBox->findText(directoryBox->driveOf(QDir::currentPath(), platform.drives()));
+    if (drive >= 0) driveBox->setCurrentIndex(drive);
+    openLibrary();
+    const bool autoUpdate = libraryAvailable() && readAutoUpdateSwitch();
+    menuAutoUpdate->setChecked(autoUpdate);
+    if (autoUpdate) downloadUpdates();
+}
+
+void MainWindow::openLibrary() {
+    const QString path = libraryFilePath(state.programDirectory, platform.appDataDirectory());
+    if (dbConnection.open(path) == WordDatabase::OpenResult::Failed) {
+        prompter.notify(Prompter::Icon::Error, QStringLiteral("提示："),
+                        QStringLiteral("词库文件无法打开：") + QDir::toNativeSeparators(path));
+    }
+}
+
+bool MainWindow::readAutoUpdateSwitch() {
+    const QByteArray machine = platform.machineId().toLatin1();
+    if (const auto info = dbConnection.userInfo(machine)) return info->pzdgx;
+    // The first start on this computer switches automatic updating on for the
+    // next start; this one does not download.
+    UserInfo created;
+    created.pmachine = machine;
+    created.pzdgx = true;
+    dbConnection.createUserInfo(created);
+    return false;
+}
+
+bool MainWindow::requireLibrary() {
+    if (libraryAvailable()) return true;
+    prompter.notify(Prompter::Icon::Information, QStringLiteral("提示："),
+                    QStringLiteral("词库不可用！"));
+    return false;
+}
+
+void MainWindow::setStatusText(const QString& text) { statusPanel0->setText(text); }
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    layoutMainWindow();
+}
+
+void MainWindow::layoutMainWindow() {
+    const QSize outer = frameGeometry().size();
+    applyLayout(layoutForSize(outer.width(), outer.height()));
+}
+
+void MainWindow::applyLayout(const MainWindowLayout& l) {
+    toolbar->setGeometry(0, 0, central->width(), kToolbarHeight);
+    label1->setGeometry(l.label1);
+    label4->setGeometry(l.label4);
+    filePanel->setGeometry(l.filePanel);
+    directoryBox->setGeometry(l.directoryBox);
+    fileCheckList->setGeometry(l.fileCheckList);
+    drawPad->setGeometry(l.drawPad);
+    documentEdit->setGeometry(l.documentEdit);
+    busyLabel->setGeometry(l.busyLabel);
+    progressBar->setGeometry(l.progressBar);
+    resultGrid->setGeometry(l.resultGrid);
+    resultGrid->horizontalHeader()->setDefaultSectionSize(l.resultGridDefaultColumnWidth);
+    for (int column : {0, 3, 4, 5})
+        resultGrid->setColumnWidth(column, l.resultGridDefaultColumnWidth);
+    resultGrid->setColumnWidth(1, l.resultGridColumn1Width);
+    resultGrid->setColumnWidth(2, l.resultGridColumn2Width);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    exitProgram();
+}
+
+void MainWindow::exitProgram() {
+    // No question about unsaved changes: closing the window discards them.
+    if (exiting) return;
+    exiting = true;
+    dbConnection.close();
+    hide();
+    QCoreApplication::quit();
+}
+
+void MainWindow::showAbout() {
+    AboutWindow about(this);
+    about.exec();
+}
+
+void MainWindow::showUsage() {
+    // Ours sits beside the program; otherwise let the program search find one.
+    const QString beside = state.programDirectory + QStringLiteral("readme.exe");
+    if (QFileInfo(beside).isExecutable() && platform.startDetached(beside)) return;
+    platform.startDetached(QStringLiteral("readme.exe"));
+}
+
+ProofreadMode MainWindow::currentMode() const {
+    if (quickModeRadio->isChecked()) return ProofreadMode::Quick;
+    if (fineModeRadio->isChecked()) return ProofreadMode::Fine;
+    return ProofreadMode::Professional;
+}

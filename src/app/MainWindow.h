@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QVector>
+
+#include "app/MainWindowLayout.h"
+#include "app/ProofreadMode.h"
+#include "library/WordDatabase.h"
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QRadioButton;
+class QTableWidget;
+class QToolBar;
+class DirectoryBox;
+class Platform;
+class Prompter;
+struct ProgramState;
+
+// The main window. Its handlers are grouped by subsystem: this file's .cpp
+// builds the window and runs start-up and exit; the other subsystems' handlers
+// live in MainWindow*.cpp files of their own folders.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    MainWindow(ProgramState& state, Platform& platform, Prompter& prompter,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    WordDatabase& database() { return dbConnection; }
+    bool libraryAvailable() const { return dbConnection.isOpen(); }
+    ProofreadMode currentMode() const;
+
+    // Start-up and the shell.
+    void onMainWindowCreated();
+    void layoutMainWindow();
+    void onToolbarButton(int index);
+    void exitProgram();
+    void showAbout();
+    void showUsage();
+
+    // Proofreading modes.
+    void selectQuickMode();
+    void selectFineMode();
+    void selectProfessionalMode();
+
+    // Documents.
+    void onDriveChanged();
+    void fillFileList();
+    void loadSelectedDocument();
+    void markDocumentDirty();
+    void openDocuments();
+    void saveDocument();
+    void saveDocumentAs();
+    void closeDocument();
+
+    // Proofreading engine.
+    void runProofread();
+    void showSelectedHit();
+    void runCorrection();
+
+    // Word library, online exchange, user information.
+    void showWordLibrary();
+    void submitNewEntries();
+    void downloadUpdates();
+    void toggleAutoUpdate();
+    void showUserInfo();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildMenus();
+    void buildToolbar();
+    void buildControls();
+    void prepareResultGrid();
+    void openLibrary();
+    bool readAutoUpdateSwitch();
+    // Says "词库不可用！" when the library could not be opened; false then.
+    bool requireLibrary();
+    void setStatusText(const QString& text);
+    void applyLayout(const MainWindowLayout& layout);
+
+    ProgramState& state;
+    Platform& platform;
+    Prompter& prompter;
+    WordDatabase dbConnection;
+    bool exiting = false;
+
+    QWidget* central = nullptr;
+    QLabel* label1 = nullptr;
+    QToolBar* toolbar = nullptr;
+    QVector<QAction*> toolbarItems;  // index as in onToolbarButton; separators included
+    QLabel* statusPanel0 = nullptr;
+    QGroupBox* filePanel = nullptr;
+    QComboBox* driveBox = nullptr;
+    DirectoryBox* directoryBox = nullptr;
+    QLabel* fileListLabel = nullptr;
+    QListWidget* fileCheckList = nullptr;
+    QFrame* drawPad = nullptr;
+    QLabel* modeLabel = nullptr;
+    QRadioButton* quickModeRadio = nullptr;
+    QRadioButton* fineModeRadio = nullptr;
+    QRadioButton* professionalModeRadio = nullptr;
+    QPlainTextEdit* documentEdit = nullptr;
+    QTableWidget* resultGrid = nullptr;
+    QLabel* busyLabel = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QLabel* label4 = nullptr;
+
+    QAction* menuOpen = nullptr;
+    QAction* menuSave = nullptr;
+    QAction* menuSaveAs = nullptr;
+    QAction* menuClose = nullptr;
+    QAction* menuProofread = nullptr;
+    QAction* menuCorrect = nullptr;
+    QAction* menuAddWord = nullptr;
+    QAction* menuSubmitWords = nullptr;
+    QAction* menuUpdateWords = nullptr;
+    QMenu* menuMode = nullptr;
+    QAction* menuQuick = nullptr;
+    QAction* menuFine = nullptr;
+    QAction* menuProfessional = nullptr;
+    QAction* menuAutoUpdate = nullptr;
+    QAction* menuUserInfo = nullptr;
+    QAction* menuAbout = nullptr;
+    QAction* menuUsage = nullptr;
+    QAction* menuExit = nullptr;
+};

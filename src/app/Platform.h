@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// The services of the computer the program runs on. main.cpp wires the real
+// ones (SystemPlatform); tests pass their own, so that nothing depends on this
+// machine's identity, clock, network or programs.
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // Decimal text of this computer's signed 32-bit identifier.
+    virtual QString machineId() = 0;
+    // The directory of the executable, ending in "/".
+    virtual QString programDirectory() = 0;
+    // Per-user data directory, used when the program directory is not writable.
+    virtual QString appDataDirectory() = 0;
+    // Starts a program without waiting for it; false when it could not start.
+    virtual bool startDetached(const QString& program) = 0;
+    virtual QDateTime now() = 0;
+    // Blocking pause of the exchanges.
+    virtual void pause(int milliseconds) = 0;
+    virtual bool isOnline() = 0;
+    // Roots of the mounted volumes, "/" first.
+    virtual QStringList drives() = 0;
+};

@@ -1,0 +1,50 @@
+#include "documents/DirectoryBox.h"
+
+#include <QDir>
+
+namespace {
+constexpr int kPathRole = Qt::UserRole;
+}
+
+DirectoryBox::DirectoryBox(QWidget* parent) : QListWidget(parent) {
+    connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        const QString target = item->data(kPathRole).toString();
+        if (target.isEmpty() || target == current) return;
+        setDirectory(target);
+        emit directoryChanged(current);
+    });
+}
+
+void DirectoryBox::setDirectory(const QString& path) {
+    current = QDir::cleanPath(QDir(path).absolutePath());
+    refill();
+}
+
+void DirectoryBox::refill() {
+    clear();
+    QDir dir(current);
+    auto* here = new QListWidgetItem(current == QLatin1String("/") ? current : dir.dirName(), this);
+    here->setToolTip(current);
+    here->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    if (!dir.isRoot()) {
+        auto* up = new QListWidgetItem(QStringLiteral(".."), this);
+        up->setData(kPathRole, QDir::cleanPath(dir.absoluteFilePath(QStringLiteral(".."))));
+        up->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    }
+    const QStringList subdirectories =
+        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable, QDir::Name);
+    for (const QString& name : subdirectories) {
+        auto* item = new QListWidgetItem(name, this);
+        item->setData(kPathRole, dir.absoluteFilePath(name));
+        item->setIcon(style()->standardIcon(QStyle::SP_DirIcon));
+    }
+    setCurrentItem(here);
+}
+
+QString DirectoryBox::driveOf(const QString& path, const QStringList& drives) {
+    QString best;
+    const QString withSlash = path.endsWith('/') ? path : path + '/';
+    for (const QString& drive : drives)
+        if (withSlash.startsWith(drive) && drive.size() > best.size()) best = drive;
+    return best;
+}

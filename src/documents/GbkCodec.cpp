@@ -1,0 +1,140 @@
+#include "documents/GbkCodec.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kLeadFirst = 0x81;
+constexpr int kLeadCount = 0xFE - 0x81 + 1;
+constexpr int kTrailCount = 256;
+
+bool isLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool isTrail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
+
+// Tables built once from glibc's CP936. A pair counts only when it converts to
+// one BMP character and that character converts back to the same pair, so that
+// decoding never merges two byte sequences into one character.
+struct Tables {
+    std::vector<char16_t> toUnicode = std::vector<char16_t>(kLeadCount * kTrailCount, 0);
+    std::vector<quint16> toGbk = std::vector<quint16>(65536, 0);
+
+    Tables() {
+        iconv_t forward = iconv_open("UTF-16LE", "CP936");
+        iconv_t backward = iconv_open("CP936", "UTF-16LE");
+        if (forward == reinterpret_cast<iconv_t>(-1) || backward == reinterpret_cast<iconv_t>(-1))
+            return;  // no tables: every high byte then shows as a raw byte
+        for (int lead = kLeadFirst; lead <= 0xFE; ++lead) {
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if (!isTrail(static_cast<unsigned char>(trail))) continue;
+                char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                char out[8];
+                char* inPtr = in;
+                char* outPtr = out;
+                size_t inLeft = 2, outLeft = sizeof out;
+                iconv(forward, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(forward, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ||
+                    inLeft != 0 || sizeof out - outLeft != 2)
+                    continue;
+                const char16_t ch = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
+                                                          static_cast<unsigned char>(out[1]) << 8);
+                if (ch < 0x80 || (ch >= 0xD800 && ch <= 0xDFFF)) continue;
+                char back[4];
+                char* backIn = out;
+                char* backOut = back;
+                size_t backInLeft = 2, backOutLeft = sizeof back;
+                iconv(backward, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(backward, &backIn, &backInLeft, &backOut, &backOutLeft) ==
+                        static_cast<size_t>(-1) ||
+                    sizeof back - backOutLeft != 2 || back[0] != in[0] || back[1] != in[1])
+                    continue;
+                toUnicode[(lead - kLeadFirst) * kTrailCount + trail] = ch;
+                toGbk[ch] = static_cast<quint16>(lead << 8 | trail);
+            }
+        }
+        iconv_close(forward);
+        iconv_close(backward);
+    }
+};
+
+const Tables& tables() {
+    static const Tables instance;
+    return instance;
+}
+
+}  // namespace
+
+bool GbkCodec::startsPair(const char* bytes, qsizetype size, qsizetype at) {
+    return at + 1 < size && isLead(static_cast<unsigned char>(bytes[at])) &&
+           isTrail(static_cast<unsigned char>(bytes[at + 1]));
+}
+
+bool GbkCodec::isCharacterBoundary(const QByteArray& bytes, qsizetype at) {
+    qsizetype i = 0;
+    while (i < at) i += characterLength(bytes.constData(), bytes.size(), i);
+    return i == at;
+}
+
+char16_t GbkCodec::decodePair(unsigned char lead, unsigned char trail) {
+    if (!isLead(lead) || !isTrail(trail)) return 0;
+    return tables().toUnicode[(lead - kLeadFirst) * kTrailCount + trail];
+}
+
+quint16 GbkCodec::encodeCharacter(char16_t ch) { return tables().toGbk[ch]; }
+
+QString GbkCodec::decode(const QByteArray& bytes) {
+    QString text;
+    text.reserve(bytes.size());
+    const char* data = bytes.constData();
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size;) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (b < 0x80) {
+            text.append(QChar(char16_t(b)));
+            ++i;
+            continue;
+        }
+        if (startsPair(data, size, i)) {
+            const char16_t ch = decodePair(b, static_cast<unsigned char>(data[i + 1]));
+            if (ch != 0) {
+                text.append(QChar(ch));
+                i += 2;
+                continue;
+            }
+        }
+        text.append(QChar(static_cast<char16_t>(kRawByteBase + b)));
+        ++i;
+    }
+    return text;
+}
+
+QByteArray GbkCodec::encode(const QString& text, QString* unencodable) {
+    QByteArray bytes;
+    bytes.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t ch = text.at(i).unicode();
+        if (ch < 0x80) {
+            bytes.append(static_cast<char>(ch));
+        } else if (ch >= kRawByteBase && ch <= kRawByteBase + 0xFF) {
+            bytes.append(static_cast<char>(ch - kRawByteBase));
+        } else if (const quint16 pair = encodeCharacter(ch); pair != 0) {
+            bytes.append(static_cast<char>(pair >> 8));
+            bytes.append(static_cast<char>(pair & 0xFF));
+        } else if (unencodable) {
+            // A surrogate pair is one character to the user: name it whole.
+            QString character{QChar(ch)};
+            if (QChar::isHighSurrogate(ch) && i + 1 < text.size() &&
+                text.at(i + 1).isLowSurrogate()) {
+                character.append(text.at(++i));
+            }
+            if (!unencodable->contains(character)) unencodable->append(character);
+        } else if (QChar::isHighSurrogate(ch) && i + 1 < text.size() &&
+                   text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        }
+    }
+    return bytes;
+}

@@ -1,0 +1,7 @@
+#include "app/MainWindow.h"
+
+// The word library window.
+
+void MainWindow::showWordLibrary() {
+    if (!requireLibrary()) return;
+}

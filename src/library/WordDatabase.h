@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+#include "app/ProofreadMode.h"
+#include "library/UserInfo.h"
+#include "library/WordEntry.h"
+
+struct sqlite3;
+
+// The library file: an SQLCipher database with the tables `words` and
+// `tuserinfo`. One method per query the program issues; every value is bound
+// as a parameter, never pasted into SQL text. Each call prepares, runs and
+// finalizes its own statement, so nothing stays open between operations.
+class WordDatabase {
+  public:
+    static constexpr char kPassword[] = "kq7Lmw2PzR9tXv4Bn";
+    static constexpr int kBusyTimeoutMs = 6000;
+    static constexpr int kSchemaVersion = 1;
+
+    enum class OpenResult { Opened, Created, Failed };
+
+    WordDatabase() = default;
+    ~WordDatabase();
+    WordDatabase(const WordDatabase&) = delete;
+    WordDatabase& operator=(const WordDatabase&) = delete;
+
+    // A missing file is created with both tables. A file that exists but
+    // cannot be read as a library (wrong key, other format, damage) is left
+    // exactly as it is and Failed is returned.
+    OpenResult open(const QString& path);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    const QString& path() const { return path_; }
+    // Why the last operation failed; empty after a success.
+    const QString& lastError() const { return lastError_; }
+
+    // The entries a proofreading mode applies, in tid order.
+    std::vector<WordEntry> entriesForMode(ProofreadMode mode);
+    // The whole library in tid order.
+    std::vector<WordEntry> allEntries();
+    std::optional<WordEntry> entry(qint64 tid);
+    // Stores a new entry; returns its tid, or 0 when it could not be stored.
+    qint64 addEntry(const WordEntry& entry);
+    // Rewrites the stored entry with entry.tid.
+    bool updateEntry(const WordEntry& entry);
+    // Entries whose tdate is later than the start of `date`.
+    std::vector<WordEntry> entriesSavedAfter(const QDate& date);
+    std::vector<WordEntry> entriesWithForms(const QByteArray& wrong, const QByteArray& right);
+
+    std::optional<UserInfo> userInfo(const QByteArray& machineId);
+    bool createUserInfo(const UserInfo& info);
+    // Writes every field of the record whose pmachine is info.pmachine.
+    bool writeUserInfo(const UserInfo& info);
+
+    // Runs `work` in one transaction: everything it stored, or nothing.
+    template <typename Work>
+    bool inTransaction(Work&& work) {
+        if (!execute("BEGIN IMMEDIATE")) return false;
+        if (!work()) {
+            execute("ROLLBACK");
+            return false;
+        }
+        return execute("COMMIT");
+    }
+
+    static QString formatDateTime(const QDateTime& value);
+    static QDateTime parseDateTime(const QByteArray& text);
+
+  private:
+    bool execute(const char* sql);
+    bool createSchema();
+    bool fail(const QString& what);
+    std::vector<WordEntry> selectEntries(const char* sql, const std::vector<QByteArray>& values);
+
+    sqlite3* db_ = nullptr;
+    QString path_;
+    QString lastError_;
+};

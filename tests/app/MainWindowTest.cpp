@@ -1,0 +1,351 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDialog>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+
+#include <memory>
+
+#include "app/MainWindow.h"
+#include "app/ProgramState.h"
+#include "library/WordDatabase.h"
+#include "support/FakePlatform.h"
+#include "support/ScriptedPrompter.h"
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    FakePlatform platform;
+    ScriptedPrompter prompter;
+    ProgramState state;
+    std::unique_ptr<MainWindow> window;
+
+    MainWindowTest() {
+        platform.programDir = dir.path() + QStringLiteral("/");
+        platform.appDataDir = dir.filePath(QStringLiteral("appdata"));
+    }
+    QString libraryPath() const { return platform.programDir + QStringLiteral("jdck.mdb"); }
+
+    MainWindow& start() {
+        window = std::make_unique<MainWindow>(state, platform, prompter);
+        return *window;
+    }
+    template <typename T = QAction>
+    T* find(const char* name) {
+        T* found = window->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QByteArray libraryBytes() {
+        QFile f(libraryPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(MainWindowTest, FirstStartCreatesTheUserRecordAndTheSecondTicksAutoUpdate) {
+    start();
+    EXPECT_TRUE(window->libraryAvailable());
+    EXPECT_FALSE(find("menuAutoUpdate")->isChecked());
+    EXPECT_EQ(state.programDirectory, platform.programDir);
+    {
+        WordDatabase db;
+        ASSERT_EQ(db.open(libraryPath()), WordDatabase::OpenResult::Opened);
+        const auto info = db.userInfo("-12345");
+        ASSERT_TRUE(info.has_value());
+        EXPECT_TRUE(info->pzdgx);
+    }
+    window.reset();
+
+    start();
+    EXPECT_TRUE(find("menuAutoUpdate")->isChecked());
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(MainWindowTest, OtherComputersRecordsAreLeftAlone) {
+    {
+        WordDatabase db;
+        ASSERT_EQ(db.open(libraryPath()), WordDatabase::OpenResult::Created);
+        UserInfo other;
+        other.pmachine = "99";
+        other.puser = "someone";
+        other.pzdgx = true;
+        ASSERT_TRUE(db.createUserInfo(other));
+    }
+    start();
+    EXPECT_FALSE(find("menuAutoUpdate")->isChecked()) << "another computer's switch is not ours";
+    window.reset();
+    WordDatabase db;
+    ASSERT_EQ(db.open(libraryPath()), WordDatabase::OpenResult::Opened);
+    EXPECT_EQ(db.userInfo("99")->puser, "someone");
+    EXPECT_TRUE(db.userInfo("99")->pzdgx);
+    EXPECT_TRUE(db.userInfo("-12345")->pzdgx);
+}
+
+TEST_F(MainWindowTest, DamagedLibraryIsReportedOnceAndNeverTouched) {
+    QFile f(libraryPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, '\x17'));
+    f.close();
+    const QByteArray before = libraryBytes();
+
+    prompter.expectMessage();
+    start();
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].icon, Prompter::Icon::Error);
+    EXPECT_EQ(prompter.messages[0].title, QStringLiteral("提示："));
+    EXPECT_EQ(prompter.messages[0].text, QStringLiteral("词库文件无法打开：") + libraryPath());
+    EXPECT_FALSE(window->libraryAvailable());
+    EXPECT_FALSE(find("menuAutoUpdate")->isChecked());
+
+    // Every command that needs the library says so and does nothing else.
+    for (const char* command : {"menuProofread", "menuAddWord", "menuSubmitWords",
+                                "menuUpdateWords", "menuAutoUpdate", "menuUserInfo"}) {
+        prompter.messages.clear();
+        prompter.expectMessage();
+        find(command)->trigger();
+        ASSERT_EQ(prompter.messages.size(), 1u) << command;
+        EXPECT_EQ(prompter.messages[0].icon, Prompter::Icon::Information);
+        EXPECT_EQ(prompter.messages[0].title, QStringLiteral("提示："));
+        EXPECT_EQ(prompter.messages[0].text, QStringLiteral("词库不可用！"));
+    }
+    EXPECT_FALSE(find("menuAutoUpdate")->isChecked());
+    window.reset();
+    EXPECT_EQ(libraryBytes(), before);
+}
+
+TEST_F(MainWindowTest, UnwritableProgramDirectoryKeepsTheLibraryPerUser) {
+    platform.programDir = dir.filePath(QStringLiteral("not-there")) + QStringLiteral("/");
+    start();
+    EXPECT_TRUE(window->libraryAvailable());
+    EXPECT_EQ(window->database().path(), platform.appDataDir + QStringLiteral("/jdck.mdb"));
+}
+
+TEST_F(MainWindowTest, MenuTreeAndToolbarCarryTheirCaptions) {
+    start();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Tavrel"));
+    QStringList titles;
+    for (QAction* menu : window->menuBar()->actions()) titles << menu->text();
+    EXPECT_EQ(titles,
+              QStringList({" &F.文件 ", " &R.运行 ", " &B.词库 ", " &S.设置 ", " &H.帮助 "}));
+    const struct {
+        const char* name;
+        const char* caption;
+    } items[] = {{"menuOpen", "打开"},
+                 {"menuSave", "保存"},
+                 {"menuSaveAs", "另存为"},
+                 {"menuClose", "关闭"},
+                 {"menuProofread", "校对"},
+                 {"menuCorrect", "修改"},
+                 {"menuAddWord", "增加词汇"},
+                 {"menuSubmitWords", "提交词汇表"},
+                 {"menuUpdateWords", "更新词汇表"},
+                 {"menuQuick", "快速校对"},
+                 {"menuFine", "精细校对"},
+                 {"menuProfessional", "专业校对"},
+                 {"menuAutoUpdate", "自动更新"},
+                 {"menuUserInfo", "用户信息"},
+                 {"menuAbout", "关于"},
+                 {"menuUsage", "使用说明"},
+                 {"menuExit", "退出"}};
+    for (const auto& item : items) {
+        QAction* action = find(item.name);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), QString::fromUtf8(item.caption)) << item.name;
+        EXPECT_TRUE(action->isEnabled()) << item.name;
+    }
+    QMenu* mode = find<QMenu>("menuMode");
+    EXPECT_EQ(mode->title(), QStringLiteral("校对方式"));
+    EXPECT_EQ(mode->actions().size(), 3);
+
+    const QList<QAction*> tools = find<QToolBar>("toolbar")->actions();
+    ASSERT_EQ(tools.size(), 15);
+    const char* texts[] = {"打开文件",   "另存为",     "校对", "添加词汇",
+                           "上传词汇表", "下载词汇表", "帮助"};
+    for (int i = 0; i < 15; ++i) {
+        EXPECT_EQ(tools[i]->isSeparator(), i % 2 == 0) << i;
+        if (i % 2) {
+            EXPECT_EQ(tools[i]->text(), QString::fromUtf8(texts[i / 2])) << i;
+            EXPECT_FALSE(tools[i]->icon().isNull()) << i;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ToolbarRunsTheMenuCommandsAndIndexThreeSaves) {
+    start();
+    const char* commands[] = {"menuOpen",        "menuSave",        "menuProofread", "menuAddWord",
+                              "menuSubmitWords", "menuUpdateWords", "menuUsage"};
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (const char* name : commands)
+        spies.push_back(std::make_unique<QSignalSpy>(find(name), &QAction::triggered));
+    QSignalSpy saveAs(find("menuSaveAs"), &QAction::triggered);
+
+    // Keep every command quiet: the library is there, no document is loaded,
+    // and the usage program "starts" on the fake platform.
+    const QList<QAction*> tools = find<QToolBar>("toolbar")->actions();
+    for (int index : {0, 2, 14, 15, -1}) window->onToolbarButton(index);
+    for (const auto& spy : spies) EXPECT_EQ(spy->count(), 0);
+
+    tools[3]->trigger();
+    EXPECT_EQ(spies[1]->count(), 1);
+    EXPECT_EQ(saveAs.count(), 0);
+    for (int index = 1; index <= 13; index += 2) {
+        if (index == 1 || index == 7) continue;  // dialogs of later commands
+        window->onToolbarButton(index);
+        EXPECT_GE(spies[index / 2]->count(), 1) << index;
+    }
+    EXPECT_EQ(saveAs.count(), 0);
+}
+
+TEST_F(MainWindowTest, ResultGridHeaderAndInitialControls) {
+    start();
+    auto* grid = find<QTableWidget>("resultGrid");
+    ASSERT_EQ(grid->columnCount(), 6);
+    EXPECT_EQ(grid->rowCount(), 0);
+    const char* headers[] = {"序号", "文件名", "位置", "误", "正", "修改"};
+    for (int c = 0; c < 6; ++c) {
+        EXPECT_EQ(grid->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
+        EXPECT_EQ(grid->horizontalHeaderItem(c)->foreground().color(), QColor(0x58, 0x30, 0xE0));
+    }
+    EXPECT_EQ(find<QLabel>("fileListLabel")->text(), QStringLiteral("文件列表"));
+    EXPECT_EQ(find<QLabel>("modeLabel")->text(), QStringLiteral("校对方式："));
+    EXPECT_EQ(find<QLabel>("busyLabel")->text(), QStringLiteral("校对中……"));
+    for (const char* hidden : {"busyLabel", "progressBar", "label4"})
+        EXPECT_TRUE(find<QWidget>(hidden)->isHidden()) << hidden;
+    for (const char* shown : {"label1", "filePanel", "driveBox", "directoryBox", "fileCheckList",
+                              "drawPad", "documentEdit", "resultGrid", "toolbar"})
+        EXPECT_FALSE(find<QWidget>(shown)->isHidden()) << shown;
+}
+
+TEST_F(MainWindowTest, ResizingAppliesTheLayoutRules) {
+    start();
+    window->show();
+    window->resize(1024, 768);
+    QApplication::processEvents();
+    const QSize outer = window->frameGeometry().size();
+    const MainWindowLayout expected = layoutForSize(outer.width(), outer.height());
+    EXPECT_EQ(find<QWidget>("documentEdit")->geometry(), expected.documentEdit);
+    EXPECT_EQ(find<QWidget>("resultGrid")->geometry(), expected.resultGrid);
+    EXPECT_EQ(find<QWidget>("fileCheckList")->geometry(), expected.fileCheckList);
+    auto* grid = find<QTableWidget>("resultGrid");
+    EXPECT_EQ(grid->columnWidth(1), expected.resultGridColumn1Width);
+    EXPECT_EQ(grid->columnWidth(4), expected.resultGridDefaultColumnWidth);
+}
+
+TEST_F(MainWindowTest, ModesMoveMenuChecksAndRadiosTogether) {
+    start();
+    auto* quick = find<QRadioButton>("quickModeRadio");
+    auto* fine = find<QRadioButton>("fineModeRadio");
+    auto* professional = find<QRadioButton>("professionalModeRadio");
+    auto modes = [&] {
+        return std::vector<bool>{quick->isChecked(),
+                                 fine->isChecked(),
+                                 professional->isChecked(),
+                                 find("menuQuick")->isChecked(),
+                                 find("menuFine")->isChecked(),
+                                 find("menuProfessional")->isChecked()};
+    };
+    EXPECT_EQ(modes(), (std::vector<bool>{true, false, false, true, false, false}));
+    EXPECT_EQ(window->currentMode(), ProofreadMode::Quick);
+    EXPECT_FALSE(professional->isEnabled());
+
+    find("menuProfessional")->trigger();
+    EXPECT_EQ(modes(), (std::vector<bool>{false, false, true, false, false, true}));
+    EXPECT_EQ(window->currentMode(), ProofreadMode::Professional);
+
+    fine->click();
+    EXPECT_EQ(modes(), (std::vector<bool>{false, true, false, false, true, false}));
+    EXPECT_EQ(window->currentMode(), ProofreadMode::Fine);
+
+    fine->click();  // the mode already set stays set
+    EXPECT_EQ(modes(), (std::vector<bool>{false, true, false, false, true, false}));
+    find("menuFine")->trigger();
+    EXPECT_EQ(modes(), (std::vector<bool>{false, true, false, false, true, false}));
+
+    quick->click();
+    EXPECT_EQ(modes(), (std::vector<bool>{true, false, false, true, false, false}));
+    find("menuQuick")->trigger();
+    EXPECT_EQ(modes(), (std::vector<bool>{true, false, false, true, false, false}));
+}
+
+TEST_F(MainWindowTest, UsageStartsTheProgramBesideUsFirstAndNeverComplains) {
+    start();
+    find("menuUsage")->trigger();
+    EXPECT_EQ(platform.started, QStringList({"readme.exe"}));
+
+    const QString beside = platform.programDir + QStringLiteral("readme.exe");
+    QFile program(beside);
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.write("#!/bin/sh\n");
+    program.close();
+    program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    platform.started.clear();
+    window->onToolbarButton(13);
+    EXPECT_EQ(platform.started, QStringList({beside}));
+
+    platform.started.clear();
+    platform.startSucceeds = false;  // nothing can start: no message, no wait
+    find("menuUsage")->trigger();
+    EXPECT_EQ(platform.started, QStringList({beside, "readme.exe"}));
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(MainWindowTest, AboutWindowIsModal) {
+    start();
+    QString title;
+    QString name;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        title = modal->windowTitle();
+        if (auto* label = modal->findChild<QLabel*>(QStringLiteral("transparentLabel1")))
+            name = label->text();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    find("menuAbout")->trigger();
+    EXPECT_EQ(title, QStringLiteral("关于"));
+    EXPECT_EQ(name, QStringLiteral("Tavrel"));
+}
+
+TEST_F(MainWindowTest, ExitAndTheCloseBoxEndTheRunWithoutAQuestion) {
+    for (const bool closeBox : {false, true}) {
+        start();
+        window->show();
+        state.documentDirty = true;
+        QTimer::singleShot(0, [&] {
+            if (closeBox)
+                window->close();
+            else
+                find("menuExit")->trigger();
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        bool timedOut = false;
+        QObject::connect(&watchdog, &QTimer::timeout, [&] {
+            timedOut = true;
+            QApplication::exit(1);
+        });
+        watchdog.start(10000);
+        EXPECT_EQ(QApplication::exec(), 0) << (closeBox ? "close box" : "menu");
+        EXPECT_FALSE(timedOut);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(window->database().isOpen());
+        EXPECT_TRUE(prompter.messages.empty());
+        window.reset();
+    }
+}
+
+}  // namespace
