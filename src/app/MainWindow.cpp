@@ -170,7 +170,7 @@ void MainWindow::buildToolbar() {
         {"打开文件", QStyle::SP_DialogOpenButton},   {"另存为", QStyle::SP_DialogSaveButton},
         {"校对", QStyle::SP_FileDialogContentsView}, {"添加词汇", QStyle::SP_FileDialogNewFolder},
         {"上传词汇表", QStyle::SP_ArrowUp},          {"下载词汇表", QStyle::SP_ArrowDown},
-        {"帮助", QStyle::SP_DialogHelpButton},
+        {"帮助", QStyle::SP_MessageBoxQuestion},
     };
     for (const auto& button : buttons) {
         toolbarItems.append(toolbar->addSeparator());
