@@ -103,10 +103,15 @@ void MainWindow::buildControls() {
     label4->setAutoFillBackground(true);
     label4->hide();
 
-    connect(driveBox, &QComboBox::activated, this, [this] { onDriveChanged(); });
-    connect(directoryBox, &DirectoryBox::directoryChanged, this, [this] { fillFileList(); });
-    connect(fileCheckList, &QListWidget::currentRowChanged, this,
-            [this] { loadSelectedDocument(); });
+    connect(driveBox, &QComboBox::activated, this, [this] {
+        if (!busy) onDriveChanged();
+    });
+    connect(directoryBox, &DirectoryBox::directoryChanged, this, [this] {
+        if (!busy) fillFileList();
+    });
+    connect(fileCheckList, &QListWidget::currentRowChanged, this, [this] {
+        if (!busy) loadSelectedDocument();
+    });
     connect(documentEdit, &QPlainTextEdit::textChanged, this, [this] { markDocumentDirty(); });
     connect(quickModeRadio, &QRadioButton::clicked, this, [this] { selectQuickMode(); });
     connect(fineModeRadio, &QRadioButton::clicked, this, [this] { selectFineMode(); });
@@ -116,10 +121,15 @@ void MainWindow::buildControls() {
 void MainWindow::buildMenus() {
     QMenuBar* mainMenu = menuBar();
     mainMenu->setObjectName(QStringLiteral("mainMenu"));
+    // While a scan or a correction runs, the commands that would pull the
+    // ground from under it are ignored; the modes, About, usage and exit stay.
     auto item = [this](QMenu* menu, const char* caption, const char* name,
-                       void (MainWindow::*run)()) {
+                       void (MainWindow::*run)(), bool ignoredWhileBusy = true) {
         QAction* action = named(menu->addAction(QString::fromUtf8(caption)), name);
-        connect(action, &QAction::triggered, this, [this, run] { (this->*run)(); });
+        connect(action, &QAction::triggered, this, [this, run, ignoredWhileBusy] {
+            if (ignoredWhileBusy && busy) return;
+            (this->*run)();
+        });
         return action;
     };
 
@@ -140,10 +150,10 @@ void MainWindow::buildMenus() {
 
     QMenu* settings = named(mainMenu->addMenu(QStringLiteral(" &S.设置 ")), "menuSettings");
     menuMode = named(settings->addMenu(QStringLiteral("校对方式")), "menuMode");
-    menuQuick = item(menuMode, "快速校对", "menuQuick", &MainWindow::selectQuickMode);
-    menuFine = item(menuMode, "精细校对", "menuFine", &MainWindow::selectFineMode);
+    menuQuick = item(menuMode, "快速校对", "menuQuick", &MainWindow::selectQuickMode, false);
+    menuFine = item(menuMode, "精细校对", "menuFine", &MainWindow::selectFineMode, false);
     menuProfessional =
-        item(menuMode, "专业校对", "menuProfessional", &MainWindow::selectProfessionalMode);
+        item(menuMode, "专业校对", "menuProfessional", &MainWindow::selectProfessionalMode, false);
     for (QAction* mode : {menuQuick, menuFine, menuProfessional}) mode->setCheckable(true);
     menuQuick->setChecked(true);
     menuAutoUpdate = item(settings, "自动更新", "menuAutoUpdate", &MainWindow::toggleAutoUpdate);
@@ -151,9 +161,9 @@ void MainWindow::buildMenus() {
     menuUserInfo = item(settings, "用户信息", "menuUserInfo", &MainWindow::showUserInfo);
 
     QMenu* help = named(mainMenu->addMenu(QStringLiteral(" &H.帮助 ")), "menuHelp");
-    menuAbout = item(help, "关于", "menuAbout", &MainWindow::showAbout);
-    menuUsage = item(help, "使用说明", "menuUsage", &MainWindow::showUsage);
-    menuExit = item(help, "退出", "menuExit", &MainWindow::exitProgram);
+    menuAbout = item(help, "关于", "menuAbout", &MainWindow::showAbout, false);
+    menuUsage = item(help, "使用说明", "menuUsage", &MainWindow::showUsage, false);
+    menuExit = item(help, "退出", "menuExit", &MainWindow::exitProgram, false);
 }
 
 void MainWindow::buildToolbar() {

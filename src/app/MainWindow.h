@@ -3,9 +3,13 @@
 #include <QMainWindow>
 #include <QVector>
 
+#include <optional>
+
 #include "app/MainWindowLayout.h"
 #include "app/ProofreadMode.h"
+#include "documents/DocumentView.h"
 #include "library/WordDatabase.h"
+#include "proofread/EntryLine.h"
 
 class QAction;
 class QComboBox;
@@ -38,6 +42,8 @@ class MainWindow : public QMainWindow {
     WordDatabase& database() { return dbConnection; }
     bool libraryAvailable() const { return dbConnection.isOpen(); }
     ProofreadMode currentMode() const;
+    // True while a scan or a correction runs and lets window events through.
+    bool isBusy() const { return busy; }
 
     // Start-up and the shell.
     void onMainWindowCreated();
@@ -90,11 +96,29 @@ class MainWindow : public QMainWindow {
     void setStatusText(const QString& text);
     void applyLayout(const MainWindowLayout& layout);
 
+    // Documents: the directory box's directory, and the document in the editor.
+    QString currentDirectory() const;
+    // Reads the file and puts it into documentEdit; an unreadable one shows
+    // empty and is marked, so that Save will not write the empty text over it.
+    std::optional<QByteArray> showDocument(const QString& path);
+    // Writes documentEdit to `path` and returns the bytes written; says why
+    // when it cannot.
+    std::optional<QByteArray> writeShownDocument(const QString& path);
+    void selectBytes(qsizetype byteStart, qsizetype byteLength);
+    // Marks a scan or correction as running: browsing and editing are locked.
+    void setBusy(bool running);
+    void appendHitRow(const QString& fileName, const EntryLine& entry, qsizetype start,
+                      qsizetype length);
+
     ProgramState& state;
     Platform& platform;
     Prompter& prompter;
     WordDatabase dbConnection;
     bool exiting = false;
+    bool busy = false;
+    DocumentView shownView;
+    QString unreadablePath;  // the shown document when it could not be read
+    std::vector<EntryLine> checkWordList;
 
     QWidget* central = nullptr;
     QLabel* label1 = nullptr;

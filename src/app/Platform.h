@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,8 @@ class Platform {
     // Blocking pause of the exchanges.
     virtual void pause(int milliseconds) = 0;
     virtual bool isOnline() = 0;
+    // One HTTP GET; the body whatever the status, empty when the request fails.
+    virtual QByteArray httpGet(const QByteArray& url) = 0;
     // Roots of the mounted volumes, "/" first.
     virtual QStringList drives() = 0;
 };

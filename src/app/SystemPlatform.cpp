@@ -78,6 +78,10 @@ bool SystemPlatform::isOnline() {
     return hasDefaultRoute(readProcFile("/proc/net/route"), readProcFile("/proc/net/ipv6_route"));
 }
 
+QByteArray SystemPlatform::httpGet(const QByteArray& url) {
+    return CurlHttp::get(url, httpLimits_);
+}
+
 QStringList SystemPlatform::drives() {
     QStringList roots;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {

@@ -3,10 +3,13 @@
 #include <QByteArray>
 
 #include "app/Platform.h"
+#include "online/CurlHttp.h"
 
 // The real services of this computer.
 class SystemPlatform : public Platform {
   public:
+    explicit SystemPlatform(HttpLimits httpLimits = {}) : httpLimits_(httpLimits) {}
+
     QString machineId() override;
     QString programDirectory() override;
     QString appDataDirectory() override;
@@ -15,6 +18,10 @@ class SystemPlatform : public Platform {
     void pause(int milliseconds) override;
     bool isOnline() override;
     QStringList drives() override;
+    QByteArray httpGet(const QByteArray& url) override;
+
+  private:
+    HttpLimits httpLimits_;
 };
 
 // "Connected" means there is a default route; the loopback reject route that

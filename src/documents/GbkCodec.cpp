@@ -41,7 +41,11 @@ struct Tables {
                     continue;
                 const char16_t ch = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
                                                           static_cast<unsigned char>(out[1]) << 8);
-                if (ch < 0x80 || (ch >= 0xD800 && ch <= 0xDFFF)) continue;
+                // Characters the editor would alter (folded breaks, spaces) stay raw bytes.
+                if (ch < 0x80 || (ch >= 0xD800 && ch <= 0xDFFF) || ch == 0x00A0 || ch == 0x2028 ||
+                    ch == 0x2029 || (ch >= 0xFDD0 && ch <= 0xFDEF) ||
+                    (ch >= GbkCodec::kRawByteBase && ch <= GbkCodec::kRawByteBase + 0xFF))
+                    continue;
                 char back[4];
                 char* backIn = out;
                 char* backOut = back;
@@ -85,55 +89,90 @@ char16_t GbkCodec::decodePair(unsigned char lead, unsigned char trail) {
 
 quint16 GbkCodec::encodeCharacter(char16_t ch) { return tables().toGbk[ch]; }
 
-QString GbkCodec::decode(const QByteArray& bytes) {
+GbkCodec::LineEnding GbkCodec::dominantLineEnding(const QByteArray& bytes) {
+    qsizetype crlf = 0, lf = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\n') continue;
+        if (i > 0 && bytes[i - 1] == '\r')
+            ++crlf;
+        else
+            ++lf;
+    }
+    return crlf >= 1 && crlf >= lf ? LineEnding::CrLf : LineEnding::Lf;
+}
+
+QString GbkCodec::decode(const QByteArray& bytes, LineEnding lineEnding,
+                         std::vector<quint32>* offsets) {
     QString text;
     text.reserve(bytes.size());
+    if (offsets) {
+        offsets->clear();
+        offsets->reserve(bytes.size() + 1);
+    }
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
+    auto put = [&](char16_t ch, qsizetype at) {
+        text.append(QChar(ch));
+        if (offsets) offsets->push_back(static_cast<quint32>(at));
+    };
     for (qsizetype i = 0; i < size;) {
         const auto b = static_cast<unsigned char>(data[i]);
+        if (lineEnding != LineEnding::None && (b == '\r' || b == '\n')) {
+            const bool pair = b == '\r' && i + 1 < size && data[i + 1] == '\n';
+            if (lineEnding == LineEnding::CrLf && pair) {
+                put(u'\n', i);
+                i += 2;
+            } else if (lineEnding == LineEnding::Lf && b == '\n') {
+                put(u'\n', i);
+                ++i;
+            } else {
+                // A stray CR, or the other line ending: the editor would fold it.
+                put(static_cast<char16_t>(kRawByteBase + b), i);
+                ++i;
+            }
+            continue;
+        }
         if (b < 0x80) {
-            text.append(QChar(char16_t(b)));
+            put(static_cast<char16_t>(b), i);
             ++i;
             continue;
         }
         if (startsPair(data, size, i)) {
             const char16_t ch = decodePair(b, static_cast<unsigned char>(data[i + 1]));
             if (ch != 0) {
-                text.append(QChar(ch));
+                put(ch, i);
                 i += 2;
                 continue;
             }
         }
-        text.append(QChar(static_cast<char16_t>(kRawByteBase + b)));
+        put(static_cast<char16_t>(kRawByteBase + b), i);
         ++i;
     }
+    if (offsets) offsets->push_back(static_cast<quint32>(size));
     return text;
 }
 
-QByteArray GbkCodec::encode(const QString& text, QString* unencodable) {
+QByteArray GbkCodec::encode(const QString& text, LineEnding lineEnding, QString* unencodable) {
     QByteArray bytes;
     bytes.reserve(text.size() * 2);
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t ch = text.at(i).unicode();
-        if (ch < 0x80) {
+        if (ch == u'\n' && lineEnding == LineEnding::CrLf) {
+            bytes.append("\r\n", 2);
+        } else if (ch < 0x80) {
             bytes.append(static_cast<char>(ch));
         } else if (ch >= kRawByteBase && ch <= kRawByteBase + 0xFF) {
             bytes.append(static_cast<char>(ch - kRawByteBase));
         } else if (const quint16 pair = encodeCharacter(ch); pair != 0) {
             bytes.append(static_cast<char>(pair >> 8));
             bytes.append(static_cast<char>(pair & 0xFF));
-        } else if (unencodable) {
+        } else {
             // A surrogate pair is one character to the user: name it whole.
             QString character{QChar(ch)};
             if (QChar::isHighSurrogate(ch) && i + 1 < text.size() &&
-                text.at(i + 1).isLowSurrogate()) {
+                text.at(i + 1).isLowSurrogate())
                 character.append(text.at(++i));
-            }
-            if (!unencodable->contains(character)) unencodable->append(character);
-        } else if (QChar::isHighSurrogate(ch) && i + 1 < text.size() &&
-                   text.at(i + 1).isLowSurrogate()) {
-            ++i;
+            if (unencodable && !unencodable->contains(character)) unencodable->append(character);
         }
     }
     return bytes;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 // The one place where GBK bytes become characters and back.
 //
 // Decoding is byte-exact: a byte that is not part of a valid, round-tripping
@@ -21,11 +23,25 @@ class GbkCodec {
     // True when `at` is the first byte of a character, counting from the start.
     static bool isCharacterBoundary(const QByteArray& bytes, qsizetype at);
 
-    static QString decode(const QByteArray& bytes);
+    // How line breaks appear to the editor. None keeps CR and LF as themselves
+    // (database fields, requests); Lf and CrLf turn the document's own line
+    // ending into '\n' and keep every other CR or LF byte as a raw byte.
+    enum class LineEnding { None, Lf, CrLf };
+
+    // CrLf when the bytes hold at least one CRLF and at least as many CRLFs as lone LFs.
+    static LineEnding dominantLineEnding(const QByteArray& bytes);
+
+    // `offsets`, when given, receives the byte offset at which each character
+    // starts, plus one last entry equal to bytes.size().
+    static QString decode(const QByteArray& bytes, LineEnding lineEnding = LineEnding::None,
+                          std::vector<quint32>* offsets = nullptr);
     // Characters GBK cannot hold are collected (once each, in order of first
     // appearance) into `unencodable` and left out of the result; callers that
     // must not lose them check that list before writing anything.
-    static QByteArray encode(const QString& text, QString* unencodable = nullptr);
+    static QByteArray encode(const QString& text, QString* unencodable = nullptr) {
+        return encode(text, LineEnding::None, unencodable);
+    }
+    static QByteArray encode(const QString& text, LineEnding lineEnding, QString* unencodable);
 
     // The character of a defined GBK pair, or 0 when the pair has none.
     static char16_t decodePair(unsigned char lead, unsigned char trail);

@@ -1,20 +1,154 @@
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QTextCursor>
+
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
+#include "app/Prompter.h"
+#include "documents/DirectoryBox.h"
+#include "documents/DocumentFile.h"
 
 // The file browser and the document commands.
 
-void MainWindow::onDriveChanged() {}
+namespace {
 
-void MainWindow::fillFileList() {}
+const char* const kDocumentPatterns[] = {"*.fbd", "*.txt", "*.htm", "*.html"};
 
-void MainWindow::loadSelectedDocument() {}
+const QString kAsk = QStringLiteral("询问？");
+const QString kNotice = QStringLiteral("提示：");
+
+QListWidgetItem* tickedItem(const QString& name) {
+    auto* item = new QListWidgetItem(name);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Checked);
+    return item;
+}
+
+}  // namespace
+
+QString MainWindow::currentDirectory() const { return directoryBox->directory(); }
+
+void MainWindow::onDriveChanged() {
+    directoryBox->setDirectory(driveBox->currentText());
+    fillFileList();
+}
+
+void MainWindow::fillFileList() {
+    fileCheckList->clear();
+    resultGrid->setRowCount(0);
+    const QDir dir(currentDirectory());
+    // One search per pattern, in this order; a name two patterns match is listed twice.
+    for (const char* pattern : kDocumentPatterns) {
+        const QStringList names =
+            dir.entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Name);
+        for (const QString& name : names) fileCheckList->addItem(tickedItem(name));
+    }
+}
+
+void MainWindow::loadSelectedDocument() {
+    QListWidgetItem* item = fileCheckList->currentItem();
+    if (!item) return;
+    state.currentFileName = item->text();
+    state.currentFilePath = documentPath(currentDirectory(), state.currentFileName);
+    showDocument(state.currentFilePath);
+    state.documentDirty = false;
+}
 
 void MainWindow::markDocumentDirty() { state.documentDirty = true; }
 
-void MainWindow::openDocuments() {}
+void MainWindow::openDocuments() {
+    const QStringList paths =
+        prompter.openFiles({QStringLiteral("打开文件"), currentDirectory(), QString(),
+                            QStringLiteral("文本文件(*.fbd *.txt)"), QString()});
+    if (paths.isEmpty()) return;
+    // Listing the chosen directory first drops the hit rows of the old one.
+    directoryBox->setDirectory(QFileInfo(paths.first()).absolutePath());
+    fillFileList();
+    fileCheckList->clear();
+    for (const QString& path : paths)
+        fileCheckList->addItem(tickedItem(QFileInfo(path).fileName()));
+}
 
-void MainWindow::saveDocument() {}
+std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
+    std::optional<QByteArray> bytes = DocumentFile::read(path);
+    shownView = DocumentView(bytes.value_or(QByteArray()));
+    if (bytes)
+        unreadablePath.clear();
+    else
+        unreadablePath = path;
+    documentEdit->setPlainText(shownView.text());
+    return bytes;
+}
 
-void MainWindow::saveDocumentAs() {}
+void MainWindow::selectBytes(qsizetype byteStart, qsizetype byteLength) {
+    const auto [first, last] = shownView.charRange(byteStart, byteLength);
+    // The editor may hold an edited text: keep the selection inside it.
+    const int length = documentEdit->document()->characterCount() - 1;
+    QTextCursor cursor(documentEdit->document());
+    cursor.setPosition(static_cast<int>(std::min<qsizetype>(first, length)));
+    cursor.setPosition(static_cast<int>(std::min<qsizetype>(last, length)),
+                       QTextCursor::KeepAnchor);
+    documentEdit->setTextCursor(cursor);
+}
 
-void MainWindow::closeDocument() {}
+std::optional<QByteArray> MainWindow::writeShownDocument(const QString& path) {
+    if (!unreadablePath.isEmpty() && QFileInfo(path) == QFileInfo(unreadablePath)) {
+        prompter.notify(
+            Prompter::Icon::Error, kNotice,
+            QStringLiteral("文档读取失败，不能保存：") + QDir::toNativeSeparators(path));
+        return std::nullopt;
+    }
+    QString unencodable;
+    const QByteArray bytes = shownView.encode(documentEdit->toPlainText(), &unencodable);
+    if (!unencodable.isEmpty()) {
+        prompter.notify(Prompter::Icon::Error, kNotice,
+                        QStringLiteral("文档含有不能以GBK保存的字符：") + unencodable);
+        return std::nullopt;
+    }
+    QString reason;
+    if (!DocumentFile::write(path, bytes, &reason)) {
+        prompter.notify(Prompter::Icon::Error, kNotice,
+                        QStringLiteral("文档保存失败！") + QStringLiteral("\r\n") + reason);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+void MainWindow::saveDocument() {
+    if (state.currentFilePath.isEmpty()) return;
+    if (!prompter.confirm(kAsk, QStringLiteral("真的需要保存文档吗？"))) {
+        prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("操作已被用户取消！"));
+        return;
+    }
+    const std::optional<QByteArray> written = writeShownDocument(state.currentFilePath);
+    if (!written) return;
+    // Hit positions now refer to the saved bytes.
+    shownView = DocumentView(*written);
+    state.documentDirty = false;
+    prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("已保存文档！"));
+}
+
+void MainWindow::saveDocumentAs() {
+    if (state.currentFilePath.isEmpty()) return;
+    const QFileInfo current(state.currentFilePath);
+    const QString name = current.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString ext = dot >= 0 ? name.mid(dot + 1) : QString();
+    const QString path = prompter.saveFile(
+        {QString(), current.absolutePath(), name, QStringLiteral("*.") + ext, ext});
+    if (path.isEmpty()) return;
+    // The editor still belongs to the file it was loaded from.
+    if (!writeShownDocument(path)) return;
+    prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("文件已保存！"));
+}
+
+void MainWindow::closeDocument() {
+    if (!state.documentDirty) return;
+    if (prompter.confirm(QString(), QStringLiteral("文档数据已改变，确认放弃吗？")))
+        documentEdit->setPlainText(QString());
+}

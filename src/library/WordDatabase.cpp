@@ -100,6 +100,24 @@ QString WordDatabase::formatDateTime(const QDateTime& value) {
 
 QDateTime WordDatabase::parseDateTime(const QByteArray& text) {
     if (text.isEmpty()) return QDateTime();
+    // The library is read whole when its window opens, and the general parser
+    // takes tens of microseconds per value; the form we write is read directly.
+    static constexpr char kShape[] = "0000-00-00 00:00:00";
+    if (text.size() == qsizetype(sizeof kShape - 1)) {
+        bool shaped = true;
+        for (qsizetype i = 0; i < text.size() && shaped; ++i)
+            shaped = kShape[i] == '0' ? (text[i] >= '0' && text[i] <= '9') : text[i] == kShape[i];
+        auto number = [&](int at, int digits) {
+            int value = 0;
+            for (int i = at; i < at + digits; ++i) value = value * 10 + (text[i] - '0');
+            return value;
+        };
+        if (shaped) {
+            const QDate date(number(0, 4), number(5, 2), number(8, 2));
+            const QTime time(number(11, 2), number(14, 2), number(17, 2));
+            if (date.isValid() && time.isValid()) return QDateTime(date, time);
+        }
+    }
     return QDateTime::fromString(QString::fromLatin1(text), QLatin1String(kDateTimeFormat));
 }
 
@@ -262,6 +280,23 @@ bool WordDatabase::updateEntry(const WordEntry& e) {
         .bind(notNull(e.terror))
         .bind(notNull(e.tright))
         .bind(notNull(e.tbut))
+        .bind(e.tdate)
+        .bind(e.tid);
+    if (!s.run()) return fail(QStringLiteral("cannot update entry"));
+    if (sqlite3_changes(db_) != 1) return fail(QStringLiteral("no entry %1").arg(e.tid));
+    lastError_.clear();
+    return true;
+}
+
+bool WordDatabase::updateEntryKeepingExceptions(const WordEntry& e) {
+    if (!db_) return fail(QStringLiteral("library not open"));
+    Statement s(db_,
+                "UPDATE words SET tgrade = ?, tclass = ?, terror = ?, tright = ?, tdate = ? "
+                "WHERE tid = ?");
+    s.bind(notNull(e.tgrade))
+        .bind(notNull(e.tclass))
+        .bind(notNull(e.terror))
+        .bind(notNull(e.tright))
         .bind(e.tdate)
         .bind(e.tid);
     if (!s.run()) return fail(QStringLiteral("cannot update entry"));

@@ -49,6 +49,8 @@ class WordDatabase {
     qint64 addEntry(const WordEntry& entry);
     // Rewrites the stored entry with entry.tid.
     bool updateEntry(const WordEntry& entry);
+    // As updateEntry, but the stored exception phrases stay as they are.
+    bool updateEntryKeepingExceptions(const WordEntry& entry);
     // Entries whose tdate is later than the start of `date`.
     std::vector<WordEntry> entriesSavedAfter(const QDate& date);
     std::vector<WordEntry> entriesWithForms(const QByteArray& wrong, const QByteArray& right);

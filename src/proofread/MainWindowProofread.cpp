@@ -1,11 +1,202 @@
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTableWidget>
+
+#include <functional>
+
+#include "app/GridRows.h"
 #include "app/MainWindow.h"
+#include "app/ProgramState.h"
+#include "app/Prompter.h"
+#include "documents/DirectoryBox.h"
+#include "documents/DocumentFile.h"
+#include "proofread/HitPosition.h"
+#include "proofread/Scanner.h"
 
 // The proofreading pass, result navigation and correction.
 
-void MainWindow::runProofread() {
-    if (!requireLibrary()) return;
+namespace {
+
+const QString kNotice = QStringLiteral("提示：");
+constexpr int kRepaintIntervalMs = 33;  // about 30 paints a second
+
+enum HitColumn { NumberColumn, FileColumn, PositionColumn, WrongColumn, RightColumn, TickColumn };
+
+QTableWidgetItem* readOnlyCell(const QString& text) {
+    auto* cell = new QTableWidgetItem(text);
+    cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return cell;
 }
 
-void MainWindow::showSelectedHit() {}
+// Shows a scan's progress without letting the painting slow the scan: the
+// window is updated and events run at most about 30 times a second.
+class WindowScanProgress : public ScanObserver {
+  public:
+    WindowScanProgress(QProgressBar* progressBar, const bool& exiting,
+                       std::function<void(qsizetype, qsizetype)> select)
+        : progressBar(progressBar), exiting(exiting), select(std::move(select)) {
+        sinceUpdate.start();
+    }
+
+    void occurrenceFound(qsizetype start, qsizetype length) override {
+        lastStart = start;
+        lastLength = length;
+        pending = true;
+        updateIfDue();
+    }
+    void entryDone(qsizetype done) override {
+        entriesDone = done;
+        updateIfDue();
+    }
+    bool stopRequested() override { return exiting; }
+
+    // The state a scan ends a document with: its last occurrence selected.
+    void finishDocument() {
+        update();
+        QCoreApplication::processEvents();
+    }
+
+  private:
+    void updateIfDue() {
+        if (sinceUpdate.elapsed() < kRepaintIntervalMs) return;
+        update();
+        QCoreApplication::processEvents();
+        sinceUpdate.restart();
+    }
+    void update() {
+        if (pending) select(lastStart - 1, lastLength);
+        pending = false;
+        progressBar->setValue(static_cast<int>(entriesDone));
+    }
+
+    QProgressBar* progressBar;
+    const bool& exiting;
+    std::function<void(qsizetype, qsizetype)> select;
+    QElapsedTimer sinceUpdate;
+    qsizetype lastStart = 0, lastLength = 0, entriesDone = 0;
+    bool pending = false;
+};
+
+}  // namespace
+
+void MainWindow::appendHitRow(const QString& fileName, const EntryLine& entry, qsizetype start,
+                              qsizetype length) {
+    const int row = resultGrid->rowCount();
+    resultGrid->insertRow(row);
+    resultGrid->setItem(row, NumberColumn, readOnlyCell(QString::number(designRowOf(row))));
+    resultGrid->setItem(row, FileColumn, readOnlyCell(fileName));
+    resultGrid->setItem(row, PositionColumn,
+                        readOnlyCell(HitPosition{start, start + length - 1}.text()));
+    resultGrid->setItem(row, WrongColumn, readOnlyCell(fromGbk(entry.wrong)));
+    resultGrid->setItem(row, RightColumn, readOnlyCell(fromGbk(entry.right)));
+    auto* tick = new QTableWidgetItem;
+    tick->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    tick->setCheckState(Qt::Checked);
+    resultGrid->setItem(row, TickColumn, tick);
+}
+
+void MainWindow::setBusy(bool running) {
+    // Browsing or editing would change what the run is reading or writing.
+    busy = running;
+    driveBox->setEnabled(!running);
+    directoryBox->setEnabled(!running);
+    fileCheckList->setEnabled(!running);
+    documentEdit->setReadOnly(running);
+}
+
+void MainWindow::runProofread() {
+    if (!requireLibrary()) return;
+    int ticked = 0;
+    for (int i = 0; i < fileCheckList->count(); ++i)
+        if (fileCheckList->item(i)->checkState() == Qt::Checked) ++ticked;
+    if (ticked == 0) return;
+
+    const std::vector<WordEntry> entries = dbConnection.entriesForMode(currentMode());
+    if (entries.empty()) {
+        prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("尚没有校对词库！"));
+        return;
+    }
+    const qsizetype n = static_cast<qsizetype>(entries.size());
+
+    setBusy(true);
+    resultGrid->setEnabled(false);
+    busyLabel->setText(QStringLiteral("校对中 ……"));
+    busyLabel->show();
+    progressBar->setValue(0);
+    progressBar->show();
+    busyLabel->repaint();
+    progressBar->repaint();
+    checkWordList.clear();
+    resultGrid->setRowCount(0);
+    for (const WordEntry& entry : entries) checkWordList.push_back(EntryLine::fromEntry(entry));
+    const Scanner scanner(checkWordList);
+
+    QStringList unreadable;
+    WindowScanProgress progress(progressBar, exiting, [this](qsizetype start, qsizetype length) {
+        selectBytes(start, length);
+    });
+    const QString directory = currentDirectory();
+    const int items = fileCheckList->count();
+    for (int i = 0; i < items && !exiting; ++i) {
+        QListWidgetItem* item = fileCheckList->item(i);
+        if (item->checkState() != Qt::Checked) {
+            QCoreApplication::processEvents();
+            continue;
+        }
+        {
+            // The scan loads the document itself.
+            const QSignalBlocker quiet(fileCheckList);
+            fileCheckList->setCurrentRow(i);
+        }
+        state.currentFilePath = documentPath(directory, item->text());
+        setStatusText(QStringLiteral("正在校对：") + state.currentFilePath + QStringLiteral(" ……"));
+        const std::optional<QByteArray> text = showDocument(state.currentFilePath);
+        if (!text) unreadable.append(item->text());
+        progressBar->setMaximum(static_cast<int>(n));
+        const std::vector<Hit> hits = scanner.scan(text.value_or(QByteArray()), &progress);
+        for (const Hit& hit : hits)
+            appendHitRow(item->text(), checkWordList[static_cast<size_t>(hit.entry)], hit.start,
+                         hit.length);
+        if (!hits.empty()) resultGrid->scrollToBottom();
+        progress.finishDocument();
+    }
+
+    setBusy(false);
+    busyLabel->hide();
+    progressBar->hide();
+    progressBar->setValue(0);
+    resultGrid->setEnabled(true);
+    if (exiting) return;  // the window was closed during the scan
+    setStatusText(QStringLiteral("校对完毕！"));
+    QString done = QStringLiteral("校对完毕！");
+    if (!unreadable.isEmpty())
+        done += QStringLiteral("\r\n未能读取的文件：") + unreadable.join(QStringLiteral("、"));
+    prompter.notify(Prompter::Icon::Information, kNotice, done);
+}
+
+void MainWindow::showSelectedHit() {
+    const int row = resultGrid->currentRow();
+    if (row < 0 || !resultGrid->isEnabled()) return;  // the scan is writing the rows
+    const QTableWidgetItem* positionCell = resultGrid->item(row, PositionColumn);
+    const QTableWidgetItem* fileCell = resultGrid->item(row, FileColumn);
+    if (!positionCell || !fileCell) return;
+    const std::optional<HitPosition> position = HitPosition::parse(positionCell->text());
+    if (!position) return;
+    const QString path = documentPath(currentDirectory(), fileCell->text());
+    if (path != state.currentFilePath) {
+        state.currentFilePath = path;
+        showDocument(path);
+    }
+    selectBytes(position->start - 1, position->end - position->start + 1);
+    documentEdit->setFocus();
+}
 
 void MainWindow::runCorrection() {}

@@ -18,42 +18,13 @@
 
 #include <memory>
 
-#include "app/MainWindow.h"
-#include "app/ProgramState.h"
-#include "library/WordDatabase.h"
-#include "support/FakePlatform.h"
-#include "support/ScriptedPrompter.h"
+#include "support/WindowFixture.h"
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowFixture {
   protected:
-    QTemporaryDir dir;
-    FakePlatform platform;
-    ScriptedPrompter prompter;
-    ProgramState state;
-    std::unique_ptr<MainWindow> window;
-
-    MainWindowTest() {
-        platform.programDir = dir.path() + QStringLiteral("/");
-        platform.appDataDir = dir.filePath(QStringLiteral("appdata"));
-    }
-    QString libraryPath() const { return platform.programDir + QStringLiteral("jdck.mdb"); }
-
-    MainWindow& start() {
-        window = std::make_unique<MainWindow>(state, platform, prompter);
-        return *window;
-    }
-    template <typename T = QAction>
-    T* find(const char* name) {
-        T* found = window->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QByteArray libraryBytes() {
-        QFile f(libraryPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray libraryBytes() { return readBytes(libraryPath()); }
 };
 
 TEST_F(MainWindowTest, FirstStartCreatesTheUserRecordAndTheSecondTicksAutoUpdate) {

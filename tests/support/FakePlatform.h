@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QStringList>
 
+#include <functional>
+#include <vector>
+
 #include "app/Platform.h"
+#include "online/CurlHttp.h"
 
 // A computer whose identity, clock, network and programs the test decides.
 class FakePlatform : public Platform {
@@ -16,6 +21,12 @@ class FakePlatform : public Platform {
     QStringList started;
     std::vector<int> pauses;
     QStringList driveList = {QStringLiteral("/")};
+    // Every URL asked for, in order. Without a handler the request really goes
+    // out (tests point it at a loopback server), with limits short enough that
+    // a silent server fails a test in about a second.
+    QByteArrayList requestedUrls;
+    std::function<QByteArray(const QByteArray& url)> httpHandler;
+    HttpLimits httpLimits{2000, 100, 1, 16 * 1024 * 1024};
 
     QString machineId() override { return id; }
     QString programDirectory() override { return programDir; }
@@ -28,4 +39,8 @@ class FakePlatform : public Platform {
     void pause(int milliseconds) override { pauses.push_back(milliseconds); }
     bool isOnline() override { return online; }
     QStringList drives() override { return driveList; }
+    QByteArray httpGet(const QByteArray& url) override {
+        requestedUrls.append(url);
+        return httpHandler ? httpHandler(url) : CurlHttp::get(url, httpLimits);
+    }
 };

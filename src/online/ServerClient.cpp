@@ -1,0 +1,69 @@
+#include "online/ServerClient.h"
+
+#include <utility>
+
+#include "app/Platform.h"
+
+using P = ServerProtocol;
+
+QByteArray ServerClient::defaultBaseUrl() { return QByteArrayLiteral(TAVREL_SERVER_URL); }
+
+ServerClient::ServerClient(Platform& platform, QByteArray baseUrl)
+    : platform_(platform), baseUrl_(std::move(baseUrl)) {
+    while (baseUrl_.endsWith('/')) baseUrl_.chop(1);
+}
+
+bool ServerClient::isOnline() { return platform_.isOnline(); }
+
+QByteArray ServerClient::fetch(const QByteArray& pathAndQuery) {
+    return platform_.httpGet(baseUrl_ + pathAndQuery);
+}
+
+bool ServerClient::checkServer() { return fetch(P::kCheckPage).contains(P::kMarker); }
+
+ServerClient::SubmitTemplate ServerClient::buildSubmitTemplate(const QByteArray& userName,
+                                                               const QByteArray& machineId) {
+    SubmitTemplate t;
+    if (!userName.isEmpty()) t.leading.emplace_back(P::kUserNameKey, userName);
+    t.leading.emplace_back(P::kMachineKey, machineId);
+    return t;
+}
+
+QByteArray ServerClient::fillSubmitTemplate(const SubmitTemplate& request, const QByteArray& grade,
+                                            const QByteArray& category, const QByteArray& wrong,
+                                            const QByteArray& right, const QByteArray& exceptions) {
+    P::Query items = request.leading;
+    items.emplace_back(P::kGradeKey, grade);
+    items.emplace_back(P::kClassKey, category);
+    items.emplace_back(P::kWrongKey, wrong);
+    items.emplace_back(P::kRightKey, right);
+    items.emplace_back(P::kExceptionsKey, exceptions);
+    return P::request(P::kSubmitEntryPage, items);
+}
+
+bool ServerClient::submitEntry(const QByteArray& filledRequest) {
+    return fetch(filledRequest) == P::kAccepted;
+}
+
+QByteArray ServerClient::updatesRequest(const QByteArray& machineId,
+                                        const QDateTime& lastDownload) {
+    return P::request(P::kUpdatesPage, {{P::kMachineKey, machineId},
+                                        {P::kDateKey, P::formatDateText(lastDownload)}});
+}
+
+ServerClient::UpdateAnswer ServerClient::requestUpdates(const QByteArray& machineId,
+                                                        const QDateTime& lastDownload) {
+    return P::classifyUpdateAnswer(fetch(updatesRequest(machineId, lastDownload)));
+}
+
+QByteArray ServerClient::userInfoRequest(const QByteArray& userName, const QByteArray& machineId,
+                                         const QByteArray& email) {
+    return P::request(
+        P::kUserInfoPage,
+        {{P::kUserNameKey, userName}, {P::kMachineKey, machineId}, {P::kEmailKey, email}});
+}
+
+bool ServerClient::submitUserInfo(const QByteArray& userName, const QByteArray& machineId,
+                                  const QByteArray& email) {
+    return fetch(userInfoRequest(userName, machineId, email)) == P::kAccepted;
+}
