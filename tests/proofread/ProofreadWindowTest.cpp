@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QTimer>
+
+#include "support/WindowFixture.h"
+
+namespace {
+
+class ProofreadWindowTest : public WindowFixture {
+  protected:
+    QTableWidget* grid() { return find<QTableWidget>("resultGrid"); }
+    QPlainTextEdit* editor() { return find<QPlainTextEdit>("documentEdit"); }
+    QListWidget* fileList() { return find<QListWidget>("fileCheckList"); }
+
+    // One row of the hit list as the user reads it: 序号, 文件名, 位置, 误, 正.
+    QStringList row(int r) {
+        QStringList cells;
+        for (int c = 0; c < 5; ++c) cells << grid()->item(r, c)->text();
+        return cells;
+    }
+    void untick(const QString& name) {
+        for (int i = 0; i < fileList()->count(); ++i)
+            if (fileList()->item(i)->text() == name)
+                fileList()->item(i)->setCheckState(Qt::Unchecked);
+    }
+    void proofread() {
+        prompter.expectMessage();
+        find("menuProofread")->trigger();
+        ASSERT_FALSE(prompter.messages.empty());
+        EXPECT_EQ(prompter.messages.back().title, QStringLiteral("提示："));
+        EXPECT_EQ(prompter.messages.back().icon, Prompter::Icon::Information);
+    }
+    // Picks a row as the user does: the current cell moves there.
+    void pick(int r) { grid()->setCurrentCell(r, 3); }
+};
+
+TEST_F(ProofreadWindowTest, ScanListsEveryHitNumberedAcrossDocuments) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "的的", "的", "的的确确");
+    writeDocument(QStringLiteral("a.fbd"), gbk(QStringLiteral("按装好了，他的的确确按装了")));
+    writeDocument(QStringLiteral("b.txt"), fixture("gbk_crlf.txt"));
+    writeDocument(QStringLiteral("c.txt"), gbk(QStringLiteral("按装")));
+    writeDocument(QStringLiteral("d.txt"), gbk(QStringLiteral("我的的书")));
+    start();
+    changeDirectory(documents());
+    untick(QStringLiteral("c.txt"));
+    QFile::remove(documents() + QStringLiteral("/c.txt"));  // unticked: never read
+
+    proofread();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("校对完毕！"));
+    ASSERT_EQ(grid()->rowCount(), 5);
+    EXPECT_EQ(row(0), QStringList({"1", "a.fbd", "1;4", "按装", "安装"}));
+    EXPECT_EQ(row(1), QStringList({"2", "a.fbd", "21;24", "按装", "安装"}));
+    EXPECT_EQ(row(2), QStringList({"3", "b.txt", "9;12", "按装", "安装"}));
+    EXPECT_EQ(row(3), QStringList({"4", "b.txt", "27;30", "按装", "安装"}));
+    EXPECT_EQ(row(4), QStringList({"5", "d.txt", "3;6", "的的", "的"}));
+    for (int r = 0; r < 5; ++r) EXPECT_EQ(grid()->item(r, 5)->checkState(), Qt::Checked);
+
+    // The view is left as the last document left it.
+    EXPECT_TRUE(grid()->isEnabled());
+    EXPECT_FALSE(find<QLabel>("busyLabel")->isVisible());
+    EXPECT_FALSE(find<QProgressBar>("progressBar")->isVisible());
+    EXPECT_EQ(find<QProgressBar>("progressBar")->value(), 0);
+    EXPECT_EQ(find<QLabel>("statusPanel0")->text(), QStringLiteral("校对完毕！"));
+    EXPECT_EQ(state.currentFilePath, documents() + QStringLiteral("/d.txt"));
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("我的的书"));
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("的的"));
+    EXPECT_TRUE(state.documentDirty);
+    EXPECT_FALSE(editor()->isReadOnly());
+}
+
+TEST_F(ProofreadWindowTest, NothingTickedOrNoEntriesLeavesTheLastRows) {
+    addEntry("高级", "按装", "安装");
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("按装")));
+    start();
+    find("menuProofread")->trigger();  // empty list: nothing, no box
+    changeDirectory(documents());
+    find<QRadioButton>("fineModeRadio")->click();
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 1);
+
+    untick(QStringLiteral("a.txt"));
+    find("menuProofread")->trigger();
+    EXPECT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(grid()->rowCount(), 1);
+
+    fileList()->item(0)->setCheckState(Qt::Checked);
+    find<QRadioButton>("quickModeRadio")->click();  // no entry of grade 基本
+    prompter.expectMessage();
+    window->onToolbarButton(5);
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("尚没有校对词库！"));
+    EXPECT_EQ(prompter.messages.back().title, QStringLiteral("提示："));
+    EXPECT_EQ(prompter.messages.back().icon, Prompter::Icon::Information);
+    EXPECT_EQ(grid()->rowCount(), 1);
+    EXPECT_FALSE(find<QLabel>("busyLabel")->isVisible());
+}
+
+TEST_F(ProofreadWindowTest, EachModeAppliesExactlyItsGrades) {
+    addEntry("基本", "甲", "A");
+    addEntry("高级", "乙", "B");
+    addEntry("专业", "丙", "C");
+    addEntry("", "丁", "D");
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("丁丙乙甲")));
+    start();
+    changeDirectory(documents());
+    auto wrongForms = [this] {
+        QStringList forms;
+        for (int r = 0; r < grid()->rowCount(); ++r) forms << grid()->item(r, 3)->text();
+        return forms;
+    };
+    proofread();
+    EXPECT_EQ(wrongForms(), QStringList({"甲"}));
+    find("menuFine")->trigger();
+    proofread();
+    EXPECT_EQ(wrongForms(), QStringList({"甲", "乙"}));
+    find("menuProfessional")->trigger();
+    proofread();
+    EXPECT_EQ(wrongForms(), QStringList({"甲", "乙", "丙", "丁"}));
+}
+
+TEST_F(ProofreadWindowTest, UnreadableAndDuplicatedFiles) {
+    addEntry("基本", "按装", "安装");
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("按装")));
+    writeDocument(QStringLiteral("b.txt"), gbk(QStringLiteral("按装")));
+    start();
+    changeDirectory(documents());
+    // A file listed twice is scanned twice; one that has become unreadable is named.
+    fileList()->addItem(fileList()->item(0)->clone());
+    QFile::remove(documents() + QStringLiteral("/b.txt"));
+    QDir(documents()).mkdir(QStringLiteral("b.txt"));
+    proofread();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("校对完毕！\r\n未能读取的文件：b.txt"));
+    ASSERT_EQ(grid()->rowCount(), 2);
+    EXPECT_EQ(row(1), QStringList({"2", "a.txt", "1;4", "按装", "安装"}));
+}
+
+TEST_F(ProofreadWindowTest, PickingARowShowsItsHitInItsDocument) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "问题", "难题");
+    writeDocument(QStringLiteral("a.txt"), fixture("gbk_crlf.txt"));
+    writeDocument(QStringLiteral("ba.txt"), gbk(QStringLiteral("问题：按装")));
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 5);
+    // ba.txt was scanned last and is showing; a.txt's row must load a.txt, not
+    // take ba.txt for it because the names end alike.
+    EXPECT_EQ(row(1), QStringList({"2", "a.txt", "27;30", "按装", "安装"}));
+    pick(1);
+    EXPECT_EQ(state.currentFilePath, documents() + QStringLiteral("/a.txt"));
+    QTextCursor cursor = editor()->textCursor();
+    EXPECT_EQ(cursor.selectedText(), QStringLiteral("按装"));
+    // After one CRLF line break (two bytes, one character in the editor).
+    EXPECT_EQ(cursor.block().blockNumber(), 1);
+    EXPECT_EQ(cursor.selectionStart() - cursor.block().position(), 4);
+
+    // The row of the document that shows only moves the selection: edits stay.
+    editor()->moveCursor(QTextCursor::End);
+    editor()->insertPlainText(QStringLiteral("加"));
+    pick(2);  // 问题 at 3rd line of a.txt
+    EXPECT_TRUE(editor()->toPlainText().endsWith(QStringLiteral("加")));
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("问题"));
+    EXPECT_EQ(editor()->textCursor().block().blockNumber(), 2);
+
+    pick(3);
+    EXPECT_EQ(state.currentFilePath, documents() + QStringLiteral("/ba.txt"));
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("问题：按装"));
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("按装"));
+    EXPECT_EQ(editor()->textCursor().selectionStart(), 3);
+    EXPECT_TRUE(prompter.allAnswered());
+}
+
+TEST_F(ProofreadWindowTest, CommandsDuringTheScanAreIgnoredAndClosingEndsIt) {
+    addEntry("基本", "按装", "安装");
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        writeDocument(QString::fromLatin1(name), gbk(QStringLiteral("按装")));
+    start();
+    changeDirectory(documents());
+    // Fires while the scan lets events run: a second scan, Open and a change
+    // of directory would pull the ground from under it.
+    bool busySeen = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        busySeen = window->isBusy();
+        find("menuProofread")->trigger();
+        find("menuOpen")->trigger();
+        EXPECT_TRUE(editor()->isReadOnly());
+    });
+    proofread();
+    EXPECT_TRUE(busySeen);
+    EXPECT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(grid()->rowCount(), 3);
+    EXPECT_EQ(fileList()->count(), 3);
+
+    // Closing the window ends the scan without its final notice.
+    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    find("menuProofread")->trigger();
+    EXPECT_EQ(prompter.messages.size(), 1u);
+    EXPECT_LT(grid()->rowCount(), 3);
+    EXPECT_FALSE(window->isBusy());
+}
+
+}  // namespace
