@@ -1,6 +1,7 @@
 // Measures the word library window on a library of 50,000 entries: opening it
 // (load and first paint), Find, and saving 1,000 edited rows. The library file
-// lives on the disk beside the program, so that commits pay for real syncs.
+// lives on the disk beside the program, not in memory, so that every commit is
+// a real write.
 
 #include <QAbstractItemView>
 #include <QApplication>

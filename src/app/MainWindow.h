@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QVector>
 
+#include <array>
 #include <optional>
 
 #include "app/MainWindowLayout.h"
@@ -26,6 +27,7 @@ class QToolBar;
 class DirectoryBox;
 class Platform;
 class Prompter;
+class ServerClient;
 struct ProgramState;
 
 // The main window. Its handlers are grouped by subsystem: this file's .cpp
@@ -94,6 +96,8 @@ class MainWindow : public QMainWindow {
     // Says "词库不可用！" when the library could not be opened; false then.
     bool requireLibrary();
     void setStatusText(const QString& text);
+    // The connection and reachability steps of the exchanges; false when they stopped.
+    bool reachServer(ServerClient& client);
     void applyLayout(const MainWindowLayout& layout);
 
     // Documents: the directory box's directory, and the document in the editor.
@@ -119,6 +123,8 @@ class MainWindow : public QMainWindow {
     DocumentView shownView;
     QString unreadablePath;  // the shown document when it could not be read
     std::vector<EntryLine> checkWordList;
+    // The entries of the last submission: grade, category, wrong, right, exceptions.
+    std::vector<std::array<QByteArray, 5>> updateWordsGrid;
 
     QWidget* central = nullptr;
     QLabel* label1 = nullptr;

@@ -24,8 +24,14 @@ class Platform {
     // Blocking pause of the exchanges.
     virtual void pause(int milliseconds) = 0;
     virtual bool isOnline() = 0;
+    // Scheme and host of the program's server, where its pages are fetched.
+    virtual QByteArray serverBaseUrl() = 0;
     // One HTTP GET; the body whatever the status, empty when the request fails.
     virtual QByteArray httpGet(const QByteArray& url) = 0;
+    // Connects to an SMTP server, logs in and says QUIT; true only when the
+    // server accepted the user name and password.
+    virtual bool smtpLogin(const QByteArray& server, int port, const QByteArray& user,
+                           const QByteArray& password, int timeoutMs) = 0;
     // Roots of the mounted volumes, "/" first.
     virtual QStringList drives() = 0;
 };

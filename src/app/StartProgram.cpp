@@ -7,6 +7,9 @@
 #include "app/ProgramState.h"
 #include "app/QtPrompter.h"
 #include "app/SystemPlatform.h"
+#include "library/LibraryLocation.h"
+#include "library/StarterLibrary.h"
+#include "library/WordDatabase.h"
 
 int startProgram(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -22,6 +25,13 @@ int startProgram(int argc, char** argv) {
     ProgramState state;
     SystemPlatform platform;
     QtPrompter prompter;
+    {
+        // A new installation starts with the starter library; an existing or
+        // unreadable file is left for the window to open and report.
+        WordDatabase library;
+        StarterLibrary::openOrCreate(
+            library, libraryFilePath(platform.programDirectory(), platform.appDataDirectory()));
+    }
     MainWindow window(state, platform, prompter);
     prompter.setParent(&window);
     window.show();

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/MachineId.h"
+#include "userinfo/SmtpLogin.h"
 
 namespace {
 
@@ -78,8 +79,15 @@ bool SystemPlatform::isOnline() {
     return hasDefaultRoute(readProcFile("/proc/net/route"), readProcFile("/proc/net/ipv6_route"));
 }
 
+QByteArray SystemPlatform::serverBaseUrl() { return QByteArrayLiteral(TAVREL_SERVER_URL); }
+
 QByteArray SystemPlatform::httpGet(const QByteArray& url) {
     return CurlHttp::get(url, httpLimits_);
+}
+
+bool SystemPlatform::smtpLogin(const QByteArray& server, int port, const QByteArray& user,
+                               const QByteArray& password, int timeoutMs) {
+    return SmtpLogin::check({server, port, user, password, timeoutMs});
 }
 
 QStringList SystemPlatform::drives() {

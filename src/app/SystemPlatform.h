@@ -18,7 +18,11 @@ class SystemPlatform : public Platform {
     void pause(int milliseconds) override;
     bool isOnline() override;
     QStringList drives() override;
+    // The build setting TAVREL_SERVER_URL.
+    QByteArray serverBaseUrl() override;
     QByteArray httpGet(const QByteArray& url) override;
+    bool smtpLogin(const QByteArray& server, int port, const QByteArray& user,
+                   const QByteArray& password, int timeoutMs) override;
 
   private:
     HttpLimits httpLimits_;

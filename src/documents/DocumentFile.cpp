@@ -1,5 +1,6 @@
 #include "documents/DocumentFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 
@@ -33,4 +34,13 @@ bool DocumentFile::write(const QString& path, const QByteArray& bytes, QString* 
 QString documentPath(const QString& directory, const QString& fileName) {
     return directory.endsWith(QLatin1Char('/')) ? directory + fileName
                                                 : directory + QLatin1Char('/') + fileName;
+}
+
+QStringList documentNames(const QString& directory) {
+    static const char* const kPatterns[] = {"*.fbd", "*.txt", "*.htm", "*.html"};
+    const QDir dir(directory);
+    QStringList names;
+    for (const char* pattern : kPatterns)
+        names += dir.entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Name);
+    return names;
 }

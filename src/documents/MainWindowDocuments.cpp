@@ -17,8 +17,6 @@
 
 namespace {
 
-const char* const kDocumentPatterns[] = {"*.fbd", "*.txt", "*.htm", "*.html"};
-
 const QString kAsk = QStringLiteral("询问？");
 const QString kNotice = QStringLiteral("提示：");
 
@@ -41,13 +39,8 @@ void MainWindow::onDriveChanged() {
 void MainWindow::fillFileList() {
     fileCheckList->clear();
     resultGrid->setRowCount(0);
-    const QDir dir(currentDirectory());
-    // One search per pattern, in this order; a name two patterns match is listed twice.
-    for (const char* pattern : kDocumentPatterns) {
-        const QStringList names =
-            dir.entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Name);
-        for (const QString& name : names) fileCheckList->addItem(tickedItem(name));
-    }
+    for (const QString& name : documentNames(currentDirectory()))
+        fileCheckList->addItem(tickedItem(name));
 }
 
 void MainWindow::loadSelectedDocument() {

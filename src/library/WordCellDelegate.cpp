@@ -13,6 +13,12 @@ QWidget* WordCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     auto* list = new QComboBox(parent);
     list->setObjectName(QStringLiteral("cellPickList"));
     list->addItems(items);
+    // A pick ends the edit, as in a pick-list cell; it need not wait for the focus to leave.
+    auto* self = const_cast<WordCellDelegate*>(this);
+    connect(list, &QComboBox::activated, self, [self, list] {
+        emit self->commitData(list);
+        emit self->closeEditor(list);
+    });
     return list;
 }
 

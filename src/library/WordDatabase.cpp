@@ -171,6 +171,7 @@ WordDatabase::OpenResult WordDatabase::open(const QString& path) {
             lastError_ = reason;
             return OpenResult::Failed;
         }
+        useWriteAheadLog();
         return OpenResult::Created;
     }
 
@@ -184,6 +185,8 @@ WordDatabase::OpenResult WordDatabase::open(const QString& path) {
         path_ = path;
         return OpenResult::Failed;
     }
+    useWriteAheadLog();
+    createFormIndex();  // files made before the index; without it the library still works
     return OpenResult::Opened;
 }
 
@@ -202,8 +205,20 @@ bool WordDatabase::createSchema() {
                    "CREATE TABLE tuserinfo ("
                    " pmachine TEXT NOT NULL UNIQUE, puser TEXT, pemail TEXT, psmtp TEXT,"
                    " pfxyhm TEXT, pdlkl TEXT, pupdate TEXT, pdwdate TEXT, pzdgx INTEGER)") &&
-               execute("PRAGMA user_version = 1");
+               createFormIndex() && execute("PRAGMA user_version = 1");
     });
+}
+
+void WordDatabase::useWriteAheadLog() {
+    // A download commits every record on its own; with a rollback journal each
+    // commit waits for several syncs. The log keeps the file whole on a crash
+    // and syncs at checkpoints only.
+    execute("PRAGMA journal_mode = WAL");
+    execute("PRAGMA synchronous = NORMAL");
+}
+
+bool WordDatabase::createFormIndex() {
+    return execute("CREATE INDEX IF NOT EXISTS words_forms ON words (terror, tright)");
 }
 
 std::vector<WordEntry> WordDatabase::selectEntries(const char* sql,
@@ -270,6 +285,14 @@ qint64 WordDatabase::addEntry(const WordEntry& e) {
     return sqlite3_last_insert_rowid(db_);
 }
 
+bool WordDatabase::addEntries(const std::vector<WordEntry>& entries) {
+    return inTransaction([&] {
+        for (const WordEntry& entry : entries)
+            if (addEntry(entry) == 0) return false;
+        return true;
+    });
+}
+
 bool WordDatabase::updateEntry(const WordEntry& e) {
     if (!db_) return fail(QStringLiteral("library not open"));
     Statement s(db_,
@@ -321,6 +344,35 @@ std::vector<WordEntry> WordDatabase::entriesWithForms(const QByteArray& wrong,
                           " FROM words WHERE terror = ? AND tright = ? ORDER BY tid")
                              .constData(),
                          {notNull(wrong), notNull(right)});
+}
+
+std::vector<WordEntry> WordDatabase::entriesLaterThan(const QDateTime& moment) {
+    const QByteArray select = QByteArray("SELECT ") + kEntryColumns + " FROM words WHERE ";
+    if (!moment.isValid())
+        return selectEntries((select + "tdate IS NOT NULL ORDER BY tid").constData(), {});
+    return selectEntries((select + "tdate > ? ORDER BY tid").constData(),
+                         {formatDateTime(moment).toLatin1()});
+}
+
+qint64 WordDatabase::addEntryKeepingNulls(const WordEntry& e) {
+    if (!db_) return fail(QStringLiteral("library not open")), 0;
+    Statement s(db_,
+                "INSERT INTO words (tgrade, tclass, terror, tright, tbut, tdate) "
+                "VALUES (?, ?, ?, ?, ?, ?)");
+    s.bind(e.tgrade).bind(e.tclass).bind(e.terror).bind(e.tright).bind(e.tbut).bind(e.tdate);
+    if (!s.run()) return fail(QStringLiteral("cannot add entry")), 0;
+    lastError_.clear();
+    return sqlite3_last_insert_rowid(db_);
+}
+
+bool WordDatabase::setExceptions(qint64 tid, const QByteArray& tbut) {
+    if (!db_) return fail(QStringLiteral("library not open"));
+    Statement s(db_, "UPDATE words SET tbut = ? WHERE tid = ?");
+    s.bind(notNull(tbut)).bind(tid);
+    if (!s.run()) return fail(QStringLiteral("cannot update entry"));
+    if (sqlite3_changes(db_) != 1) return fail(QStringLiteral("no entry %1").arg(tid));
+    lastError_.clear();
+    return true;
 }
 
 std::optional<UserInfo> WordDatabase::userInfo(const QByteArray& machineId) {

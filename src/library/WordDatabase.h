@@ -47,6 +47,8 @@ class WordDatabase {
     std::optional<WordEntry> entry(qint64 tid);
     // Stores a new entry; returns its tid, or 0 when it could not be stored.
     qint64 addEntry(const WordEntry& entry);
+    // Stores new entries in one transaction: all of them, or none.
+    bool addEntries(const std::vector<WordEntry>& entries);
     // Rewrites the stored entry with entry.tid.
     bool updateEntry(const WordEntry& entry);
     // As updateEntry, but the stored exception phrases stay as they are.
@@ -54,6 +56,13 @@ class WordDatabase {
     // Entries whose tdate is later than the start of `date`.
     std::vector<WordEntry> entriesSavedAfter(const QDate& date);
     std::vector<WordEntry> entriesWithForms(const QByteArray& wrong, const QByteArray& right);
+    // Entries whose tdate is later than `moment`; a null moment is the zero
+    // date, before every dated entry.
+    std::vector<WordEntry> entriesLaterThan(const QDateTime& moment);
+    // Stores a new entry as given: a null tbut is stored without a value.
+    qint64 addEntryKeepingNulls(const WordEntry& entry);
+    // Rewrites only the exception phrases of the entry `tid`.
+    bool setExceptions(qint64 tid, const QByteArray& tbut);
 
     std::optional<UserInfo> userInfo(const QByteArray& machineId);
     bool createUserInfo(const UserInfo& info);
@@ -77,6 +86,9 @@ class WordDatabase {
   private:
     bool execute(const char* sql);
     bool createSchema();
+    void useWriteAheadLog();
+    // Downloads look every record up by its forms.
+    bool createFormIndex();
     bool fail(const QString& what);
     std::vector<WordEntry> selectEntries(const char* sql, const std::vector<QByteArray>& values);
 

@@ -62,6 +62,7 @@ void WordGridModel::load(const std::vector<WordEntry>& entries) {
     beginResetModel();
     rows.clear();
     knownPairs.clear();
+    sharedPairs.clear();
     pending.clear();
     if (entries.empty()) {
         rows.resize(1);
@@ -110,10 +111,8 @@ bool WordGridModel::checkAndMarkRow(int row, int column) {
 
     const Pair pair{cell(row, WrongColumn), cell(row, RightColumn)};
     bool repeats = false;
-    if (column >= WrongColumn && column <= ExceptionColumn && cell(row, SerialColumn).isEmpty()) {
-        const auto known = knownPairs.constFind(pair);
-        repeats = known != knownPairs.constEnd() && known.value() != row;
-    }
+    if (column >= WrongColumn && column <= ExceptionColumn && cell(row, SerialColumn).isEmpty())
+        repeats = heldByAnotherRow(pair, row);
     if (!pair.first.isEmpty() && !pair.second.isEmpty()) registerPair(pair, row);
     if (!pair.second.isEmpty() && std::find(pending.begin(), pending.end(), row) == pending.end())
         pending.push_back(row);
@@ -136,8 +135,18 @@ void WordGridModel::removePendingAt(int index) {
 }
 
 void WordGridModel::registerPair(const Pair& pair, int row) {
-    // The first row to bring a pair in keeps it; the list never shrinks.
-    if (!knownPairs.contains(pair)) knownPairs.insert(pair, row);
+    // The list never shrinks: a pair stays known after its row has changed.
+    const auto known = knownPairs.constFind(pair);
+    if (known == knownPairs.constEnd())
+        knownPairs.insert(pair, row);
+    else if (known.value() != row)
+        sharedPairs.insert(pair);
+}
+
+bool WordGridModel::heldByAnotherRow(const Pair& pair, int row) const {
+    const auto known = knownPairs.constFind(pair);
+    if (known == knownPairs.constEnd()) return false;
+    return known.value() != row || sharedPairs.contains(pair);
 }
 
 int WordGridModel::rowCount(const QModelIndex& parent) const {

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QPair>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -89,11 +90,15 @@ class WordGridModel : public QAbstractTableModel {
     using Pair = QPair<QString, QString>;
 
     void registerPair(const Pair& pair, int row);
+    // True when a row other than `row` brought the pair in or committed it.
+    bool heldByAnotherRow(const Pair& pair, int row) const;
 
     std::vector<Row> rows;
-    // Each known pair with the row that brought it in, so that a new row's
-    // own pair never counts as a repetition.
+    // Each known pair with the first row that held it, so that a new row's own
+    // pair never counts as a repetition; pairs that two rows have held are
+    // noted apart, since then every row has another one beside it.
     QHash<Pair, int> knownPairs;
+    QSet<Pair> sharedPairs;
     std::vector<int> pending;
     QHash<int, QVariant> headerRoles[ColumnCount];
 };

@@ -114,6 +114,9 @@ void WordLibraryWindow::buildControls() {
     wordGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     wordGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
     wordGrid->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
+    // The header is a row of the grid, as high as the others, so that ten data
+    // rows fit below it and a found row shows as the tenth.
+    wordGrid->horizontalHeader()->setFixedHeight(kRowHeight);
     wordGrid->horizontalHeader()->setHighlightSections(false);
     wordGrid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     wordGrid->setWordWrap(false);

@@ -6,7 +6,7 @@
 
 using P = ServerProtocol;
 
-QByteArray ServerClient::defaultBaseUrl() { return QByteArrayLiteral(TAVREL_SERVER_URL); }
+ServerClient::ServerClient(Platform& platform) : ServerClient(platform, platform.serverBaseUrl()) {}
 
 ServerClient::ServerClient(Platform& platform, QByteArray baseUrl)
     : platform_(platform), baseUrl_(std::move(baseUrl)) {

@@ -19,11 +19,10 @@ class ServerClient {
     using UpdateKind = ServerProtocol::UpdateKind;
     using UpdateAnswer = ServerProtocol::UpdateAnswer;
 
-    // The build setting TAVREL_SERVER_URL.
-    static QByteArray defaultBaseUrl();
-
-    // `baseUrl` is scheme and host (and port), without a trailing "/".
-    explicit ServerClient(Platform& platform, QByteArray baseUrl = defaultBaseUrl());
+    // The server the platform names.
+    explicit ServerClient(Platform& platform);
+    // `baseUrl` is scheme and host (and port); a closing "/" is dropped.
+    ServerClient(Platform& platform, QByteArray baseUrl);
 
     const QByteArray& baseUrl() const { return baseUrl_; }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <memory>
 #include <vector>
 
 #include "proofread/EntryLine.h"
@@ -17,15 +18,23 @@ struct Hit {
 };
 
 // Told about the scan's progress, so that a window can show it and stop it.
+// The library is searched in one pass over the document, so progress is
+// counted in bytes; the calls come at a coarse rhythm (every
+// Scanner::kProgressStep bytes), cheap enough to leave timing to the observer.
 class ScanObserver {
   public:
     virtual ~ScanObserver() = default;
-    // An occurrence on a character boundary, excused or not (1-based start).
-    virtual void occurrenceFound(qsizetype /*start*/, qsizetype /*length*/) {}
-    // Entry number `done` (1-based) has been searched for.
-    virtual void entryDone(qsizetype /*done*/) {}
-    // Checked between steps: true ends the scan with the hits found so far.
+    // Bytes of the document searched so far; the last call gives its size.
+    virtual void bytesDone(qsizetype /*done*/) {}
+    // Checked after each step: true ends the scan with the hits of the part
+    // searched so far.
     virtual bool stopRequested() { return false; }
+    // Once per document that has any, when it is done: the occurrence (excused
+    // or not, 1-based start) that a search entry by entry would find last, so
+    // that a window can leave it selected.
+    virtual void occurrenceFound(qsizetype /*start*/, qsizetype /*length*/) {}
+    // Once per document, when it is done: every entry has then been searched.
+    virtual void entryDone(qsizetype /*done*/) {}
 };
 
 // Finds the hits of a set of entries in a document's bytes.
@@ -37,20 +46,24 @@ class ScanObserver {
 // the window of |phrase length - wrong length| bytes around it, clipped to the
 // document. Empty wrong forms and empty phrases play no part.
 // Hits come in entry order, and within an entry by ascending position.
+//
+// The entries are prepared once, at construction, into tables that find the
+// candidates of every wrong form in one pass over a document. A Scanner keeps
+// per-form state between calls, so one Scanner serves one thread at a time.
 class Scanner {
   public:
+    static constexpr qsizetype kProgressStep = 256 * 1024;
+
     explicit Scanner(std::vector<EntryLine> entries);
+    ~Scanner();
+    Scanner(Scanner&&) noexcept;
+    Scanner& operator=(Scanner&&) noexcept;
 
     const std::vector<EntryLine>& entries() const { return entries_; }
     std::vector<Hit> scan(const QByteArray& document, ScanObserver* observer = nullptr) const;
 
   private:
-    struct Prepared {
-        std::vector<QByteArray> phrases;
-    };
+    struct Engine;
     std::vector<EntryLine> entries_;
-    std::vector<Prepared> prepared_;
+    std::unique_ptr<Engine> engine_;
 };
-
-// Marks, for each byte of the document, whether a character starts there.
-std::vector<bool> characterStarts(const QByteArray& document);

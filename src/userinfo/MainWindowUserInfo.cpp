@@ -1,7 +1,11 @@
 #include "app/MainWindow.h"
+#include "userinfo/UserInfoWindow.h"
 
 // The user information window.
 
 void MainWindow::showUserInfo() {
     if (!requireLibrary()) return;
+    // Built afresh from the stored record at every opening.
+    UserInfoWindow window(dbConnection, prompter, platform, this);
+    window.exec();
 }

@@ -28,30 +28,6 @@ QByteArrayList keysOf(const std::string& target) {
     return keys;
 }
 
-// A port on 127.0.0.1 that completes the TCP handshake and then never says a word.
-class SilentPort {
-  public:
-    explicit SilentPort(int backlog = 8) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof addr;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), size) != 0 ||
-            ::listen(fd_, backlog) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &size) != 0)
-            ADD_FAILURE() << "cannot open a loopback port";
-        port_ = ntohs(addr.sin_port);
-    }
-    ~SilentPort() { ::close(fd_); }
-    QByteArray baseUrl() const { return "http://127.0.0.1:" + QByteArray::number(port_); }
-    int port() const { return port_; }
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
-};
-
 const QByteArray kGrade = gbk("基本");
 const QByteArray kClass = gbk("通用");
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -9,6 +10,7 @@
 #include <QTextBlock>
 #include <QTimer>
 
+#include "proofread/CheckCommand.h"
 #include "support/WindowFixture.h"
 
 namespace {
@@ -205,6 +207,32 @@ TEST_F(ProofreadWindowTest, CommandsDuringTheScanAreIgnoredAndClosingEndsIt) {
     EXPECT_EQ(prompter.messages.size(), 1u);
     EXPECT_LT(grid()->rowCount(), 3);
     EXPECT_FALSE(window->isBusy());
+}
+
+TEST_F(ProofreadWindowTest, TheCommandLineFindsWhatTheWindowFinds) {
+    addEntry("基本", "按装", "安装");
+    addEntry("高级", "的的", "的", "的的确确");
+    addEntry("专业", "问题", "难题");
+    writeDocument(QStringLiteral("a.txt"), fixture("gbk_crlf.txt"));
+    writeDocument(QStringLiteral("b.fbd"), gbk(QStringLiteral("他的的确确按装了，我的的书")));
+    writeDocument(QStringLiteral("c.htm"), fixture("stray.fbd"));
+    start();
+    changeDirectory(documents());
+    find("menuFine")->trigger();
+    proofread();
+    QByteArray windowRows;
+    for (int r = 0; r < grid()->rowCount(); ++r) windowRows += row(r).join('\t').toUtf8() + '\n';
+
+    QBuffer out, err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    window.reset();  // the library is closed as at exit
+    EXPECT_EQ(runCheckCommand({QStringLiteral("--library"), libraryPath(), QStringLiteral("--mode"),
+                               QStringLiteral("fine"), documents()},
+                              QString(), out, err),
+              1);
+    EXPECT_GT(windowRows.count('\n'), 3);
+    EXPECT_EQ(out.data(), windowRows);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "documents/GbkCodec.h"
 #include "proofread/HitPosition.h"
+#include "proofread/PerEntrySearch.h"
 #include "proofread/Scanner.h"
 
 namespace {
@@ -98,29 +99,42 @@ TEST(Scanner, RowsComeInEntryOrderAndEmptyFormsAreSkipped) {
     EXPECT_EQ(hits, expected);
 }
 
-TEST(Scanner, ObserverSeesOccurrencesEntriesAndCanStop) {
+TEST(Scanner, ObserverSeesProgressInBytesAndCanStop) {
     struct Recorder : ScanObserver {
-        std::vector<qsizetype> occurrences, entries;
-        qsizetype stopAfterEntries = 100;
+        std::vector<qsizetype> bytes, occurrences, entries;
+        size_t stopAfterSteps = 100;
+        void bytesDone(qsizetype done) override { bytes.push_back(done); }
+        bool stopRequested() override { return bytes.size() >= stopAfterSteps; }
         void occurrenceFound(qsizetype start, qsizetype) override { occurrences.push_back(start); }
         void entryDone(qsizetype done) override { entries.push_back(done); }
-        bool stopRequested() override {
-            return static_cast<qsizetype>(entries.size()) >= stopAfterEntries;
-        }
-    } recorder;
-    const Scanner scanner({line("的的", "的", "的的确确"), line("确"), line("来")});
-    const QByteArray text = gbk(QStringLiteral("的的确确来"));
-    EXPECT_EQ(scanner.scan(text, &recorder).size(), 3u);
-    EXPECT_EQ(recorder.occurrences, (Starts{1, 5, 7, 9}));  // excused ones too
-    EXPECT_EQ(recorder.entries, (Starts{1, 2, 3}));
+    };
+    // The last occurrence in entry order is excused and lies before the others.
+    const Scanner scanner({line("确"), line("来"), line("的的", "的", "的的确确")});
+    const qsizetype step = Scanner::kProgressStep;
+    QByteArray text = gbk(QStringLiteral("的的确确来"));
+    text += QByteArray(step, 'x') + gbk(QStringLiteral("来"));
+
+    Recorder whole;
+    const std::vector<Hit> hits = scanner.scan(text, &whole);
+    EXPECT_EQ(hits, (std::vector<Hit>{{0, 5, 2}, {0, 7, 2}, {1, 9, 2}, {1, 11 + step, 2}}));
+    EXPECT_EQ(whole.bytes, (Starts{step, text.size()}));
+    EXPECT_EQ(whole.occurrences, (Starts{1}));
+    EXPECT_EQ(whole.entries, (Starts{3}));
 
     Recorder stopping;
-    stopping.stopAfterEntries = 1;
-    EXPECT_TRUE(scanner.scan(text, &stopping).empty());
-    EXPECT_EQ(stopping.entries, (Starts{1}));
+    stopping.stopAfterSteps = 1;
+    EXPECT_EQ(scanner.scan(text, &stopping).size(), 3u);  // the part before the stop
+    EXPECT_EQ(stopping.bytes, (Starts{step}));
+    EXPECT_TRUE(stopping.occurrences.empty());
+    EXPECT_TRUE(stopping.entries.empty());
+
+    Recorder empty;
+    EXPECT_TRUE(scanner.scan(QByteArray(), &empty).empty());
+    EXPECT_EQ(empty.bytes, (Starts{0}));
+    EXPECT_TRUE(empty.occurrences.empty());
 }
 
-// The rules written out as plainly as possible, to compare with on random input.
+// The rules written out as plainly as possible, to check the per-entry search with.
 std::vector<Hit> reference(const QByteArray& doc, const std::vector<EntryLine>& entries) {
     std::vector<Hit> hits;
     for (size_t k = 0; k < entries.size(); ++k) {
@@ -147,33 +161,120 @@ std::vector<Hit> reference(const QByteArray& doc, const std::vector<EntryLine>& 
     return hits;
 }
 
-TEST(Scanner, AgreesWithAPlainReadingOfTheRulesOnRandomText) {
-    std::mt19937 random(20261208);
-    // Few symbols, so that forms, phrases and stray bytes collide often.
-    const QByteArray pieces[] = {gbk(QStringLiteral("的")),
-                                 gbk(QStringLiteral("确")),
-                                 gbk(QStringLiteral("啊")),
-                                 "A",
-                                 "\xB0",
-                                 "\xA1",
-                                 ";"};
-    auto randomText = [&](int maxPieces) {
-        QByteArray text;
+// Random GBK-like text: few symbols, so that forms, phrases and stray bytes
+// collide often, and runs of lead-range bytes that cross the engine's blocks.
+class RandomText {
+  public:
+    explicit RandomText(unsigned seed) : random(seed) {}
+
+    QByteArray text(int maxPieces) {
+        QByteArray out;
         const int n = std::uniform_int_distribution<int>(0, maxPieces)(random);
-        for (int i = 0; i < n; ++i) text += pieces[random() % std::size(pieces)];
-        return text;
-    };
-    for (int round = 0; round < 400; ++round) {
-        std::vector<EntryLine> entries;
-        for (int e = 0; e < 4; ++e) {
-            QByteArray exceptions = randomText(3);
-            if (random() % 2) exceptions += ';' + randomText(4);
-            entries.push_back({randomText(2), "r", exceptions});
+        for (int i = 0; i < n; ++i) {
+            if (random() % 40 == 0)
+                out += QByteArray(static_cast<qsizetype>(random() % 140), '\xB0');
+            else
+                out += pieces[random() % std::size(pieces)];
         }
-        const QByteArray doc = randomText(30);
-        ASSERT_EQ(Scanner(entries).scan(doc), reference(doc, entries))
+        return out;
+    }
+
+    // A library with overlapping, one-byte, Latin, long, empty and repeated
+    // forms, and phrases longer and shorter than the form.
+    std::vector<EntryLine> library(int size) {
+        std::vector<EntryLine> entries;
+        for (int e = 0; e < size; ++e) {
+            QByteArray wrong;
+            switch (random() % 6) {
+                case 0:
+                    wrong = pieces[random() % std::size(pieces)];
+                    break;
+                case 1:
+                    wrong = text(2).left(1);
+                    break;
+                case 2:
+                    wrong = text(12);
+                    break;  // past eight bytes too
+                case 3:
+                    if (!entries.empty()) wrong = entries[random() % entries.size()].wrong;
+                    break;
+                default:
+                    wrong = text(3);
+            }
+            QByteArray exceptions;
+            const int phrases = static_cast<int>(random() % 4);
+            for (int i = 0; i < phrases; ++i) {
+                if (i > 0) exceptions += ';';
+                exceptions += random() % 2 ? text(2) + wrong + text(2) : text(2);
+            }
+            entries.push_back({wrong, "r", exceptions});
+        }
+        return entries;
+    }
+
+  private:
+    std::mt19937 random;
+    const QByteArray pieces[10] = {gbk(QStringLiteral("的")),
+                                   gbk(QStringLiteral("确")),
+                                   gbk(QStringLiteral("啊")),
+                                   gbk(QStringLiteral("璋")),
+                                   "A",
+                                   "AB",
+                                   "\xB0",
+                                   "\x80",
+                                   "\xFF",
+                                   ";"};
+};
+
+TEST(Scanner, PerEntrySearchFollowsThePlainReadingOfTheRules) {
+    RandomText random(20261208);
+    for (int round = 0; round < 400; ++round) {
+        const std::vector<EntryLine> entries = random.library(4);
+        const QByteArray doc = random.text(30);
+        ASSERT_EQ(PerEntrySearch(entries).scan(doc), reference(doc, entries))
             << "document " << doc.toHex().constData();
     }
+}
+
+TEST(Scanner, AgreesWithThePerEntrySearchOnRandomText) {
+    RandomText random(77);
+    for (int round = 0; round < 300; ++round) {
+        const std::vector<EntryLine> entries = random.library(1 + round % 40);
+        const PerEntrySearch plain(entries);
+        const Scanner scanner(entries);
+        // One scanner for several documents: nothing of one may leak into the next.
+        for (int d = 0; d < 6; ++d) {
+            const QByteArray doc = random.text(d % 2 ? 400 : 40);
+            ASSERT_EQ(scanner.scan(doc), plain.scan(doc))
+                << "round " << round << " document " << doc.toHex().constData();
+        }
+    }
+}
+
+TEST(Scanner, AgreesAcrossBlocksAndProgressSteps) {
+    // A run of lead-range bytes decides where the characters after it start;
+    // runs of many lengths, at every offset around the first block edge.
+    const std::vector<EntryLine> entries = {{"\xB0", "r", ""},
+                                            {"\xB0\xB0", "r", ""},
+                                            {"A", "r", ""},
+                                            {"\xB0"
+                                             "A",
+                                             "r", ""}};
+    const Scanner scanner(entries);
+    const PerEntrySearch plain(entries);
+    for (int offset = 0; offset < 70; ++offset)
+        for (int run = 0; run < 140; run += (run < 70 ? 1 : 7)) {
+            const QByteArray doc = QByteArray(offset, 'x') + QByteArray(run, '\xB0') + "AA\xB0";
+            ASSERT_EQ(scanner.scan(doc), plain.scan(doc)) << offset << " " << run;
+        }
+
+    // A document of several progress steps, scanned with an observer.
+    RandomText random(5);
+    const std::vector<EntryLine> library = random.library(60);
+    QByteArray big;
+    while (big.size() < 3 * Scanner::kProgressStep) big += random.text(400);
+    ScanObserver observer;
+    EXPECT_EQ(Scanner(library).scan(big, &observer), PerEntrySearch(library).scan(big));
 }
 
 TEST(HitPosition, WritesAndReadsStartSemicolonEnd) {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QByteArray>
 
@@ -103,4 +108,31 @@ class LoopbackServer {
     std::map<std::string, int> statuses_;
     std::map<std::string, Raw> raw_;
     std::vector<Request> requests_;
+};
+
+// A port on 127.0.0.1 that completes the TCP handshake and then never says a word.
+class SilentPort {
+  public:
+    explicit SilentPort(int backlog = 8) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof addr;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), size) != 0 ||
+            ::listen(fd_, backlog) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &size) != 0)
+            ADD_FAILURE() << "cannot open a loopback port";
+        port_ = ntohs(addr.sin_port);
+    }
+    ~SilentPort() { ::close(fd_); }
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+
+    QByteArray baseUrl() const { return "http://127.0.0.1:" + QByteArray::number(port_); }
+    int port() const { return port_; }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
 };

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+
+using ToolCommand = int (*)(const QStringList& arguments, const QString& defaultLibraryPath,
+                            QIODevice& out, QIODevice& err);
+
+// The main() of a command-line tool: the program's own library is found as the
+// window finds it, stdout and stderr carry the command's output, and the
+// command's result is the exit status.
+int runToolMain(int argc, char** argv, ToolCommand command);

@@ -1,0 +1,154 @@
+#include "proofread/CheckCommand.h"
+
+#include <QFileInfo>
+#include <QIODevice>
+
+#include "documents/DocumentFile.h"
+#include "documents/GbkCodec.h"
+#include "library/LibrarySource.h"
+#include "library/StarterLibrary.h"
+#include "library/WordDatabase.h"
+#include "proofread/HitPosition.h"
+#include "proofread/Scanner.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "用法：tavrel-check [--library PATH] [--mode quick|fine|professional] [--fix] PATH...\n"
+    "校对文档（*.fbd、*.txt、*.htm、*.html，GBK）；目录取其中的文档。\n"
+    "每处错误在标准输出占一行：序号、文件名、位置、误、正，以TAB分隔。\n"
+    "  --library PATH  词库文件，或首行为 tgrade tclass terror tright tbut 的UTF-8文本\n"
+    "  --mode MODE     quick（默认，基本）、fine（基本、高级）、professional（全部）\n"
+    "  --fix           改正每一处错误并保存文档\n"
+    "退出码：0 无错误，1 有错误（--fix：有未改正的），2 用法错误或文件无法读取。\n";
+
+struct Options {
+    QString library;
+    ProofreadMode mode = ProofreadMode::Quick;
+    bool fix = false;
+    QStringList paths;
+};
+
+enum class Parsed { Run, Help, Version, Error };
+
+Parsed parse(const QStringList& args, Options& options, QString& error) {
+    bool onlyPaths = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (onlyPaths || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
+            options.paths << a;
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            onlyPaths = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            return Parsed::Help;
+        } else if (a == QLatin1String("--version")) {
+            return Parsed::Version;
+        } else if (a == QLatin1String("--fix")) {
+            options.fix = true;
+        } else if (a == QLatin1String("--library") || a == QLatin1String("--mode")) {
+            if (i + 1 == args.size()) {
+                error = a + QStringLiteral(" 缺少参数");
+                return Parsed::Error;
+            }
+            const QString value = args[++i];
+            if (a == QLatin1String("--library")) {
+                options.library = value;
+            } else if (value == QLatin1String("quick")) {
+                options.mode = ProofreadMode::Quick;
+            } else if (value == QLatin1String("fine")) {
+                options.mode = ProofreadMode::Fine;
+            } else if (value == QLatin1String("professional")) {
+                options.mode = ProofreadMode::Professional;
+            } else {
+                error = QStringLiteral("未知的校对方式：") + value;
+                return Parsed::Error;
+            }
+        } else {
+            error = QStringLiteral("未知的选项：") + a;
+            return Parsed::Error;
+        }
+    }
+    if (options.paths.isEmpty()) {
+        error = QStringLiteral("没有要校对的文件");
+        return Parsed::Error;
+    }
+    return Parsed::Run;
+}
+
+QByteArray utf8(const QByteArray& gbkText) { return GbkCodec::decode(gbkText).toUtf8(); }
+
+}  // namespace
+
+int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryPath, QIODevice& out,
+                    QIODevice& err) {
+    auto say = [&](const QString& line) { err.write(line.toUtf8() + '\n'); };
+    Options options;
+    QString error;
+    switch (parse(arguments, options, error)) {
+        case Parsed::Help:
+            out.write(kUsage);
+            return 0;
+        case Parsed::Version:
+            out.write("tavrel-check " TAVREL_VERSION "\n");
+            return 0;
+        case Parsed::Error:
+            say(QStringLiteral("tavrel-check：") + error);
+            err.write(kUsage);
+            return 2;
+        case Parsed::Run:
+            break;
+    }
+
+    WordDatabase db;
+    // The program's own library is found, and on a new installation made, as
+    // the window does it.
+    bool libraryOpen = false;
+    if (options.library.isEmpty()) {
+        libraryOpen = StarterLibrary::openOrCreate(db, defaultLibraryPath);
+        if (!libraryOpen) error = QStringLiteral("词库文件无法打开：") + defaultLibraryPath;
+    } else {
+        libraryOpen = openNamedLibrary(db, options.library, true, &error);
+    }
+    if (!libraryOpen) {
+        say(QStringLiteral("tavrel-check：") + error);
+        return 2;
+    }
+    std::vector<EntryLine> lines;
+    for (const WordEntry& entry : db.entriesForMode(options.mode))
+        lines.push_back(EntryLine::fromEntry(entry));
+    db.close();
+    const Scanner scanner(std::move(lines));
+
+    bool problem = false;
+    QStringList documents;
+    for (const QString& path : options.paths) {
+        if (QFileInfo(path).isDir()) {
+            for (const QString& name : documentNames(path)) documents << documentPath(path, name);
+        } else {
+            documents << path;
+        }
+    }
+
+    qsizetype number = 0;
+    for (const QString& path : documents) {
+        QString why;
+        const std::optional<QByteArray> text = DocumentFile::read(path, &why);
+        if (!text) {
+            say(QStringLiteral("tavrel-check：无法读取 ") + path + QStringLiteral("：") + why);
+            problem = true;
+            continue;
+        }
+        const QByteArray name = QFileInfo(path).fileName().toUtf8();
+        for (const Hit& hit : scanner.scan(*text)) {
+            const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
+            out.write(QByteArray::number(++number) + '\t' + name + '\t' +
+                      HitPosition{hit.start, hit.start + hit.length - 1}.text().toLatin1() + '\t' +
+                      utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n');
+        }
+    }
+    say(QStringLiteral("%1 处, %2 个文件").arg(number).arg(documents.size()));
+    if (problem) return 2;
+    return number > 0 ? 1 : 0;
+}

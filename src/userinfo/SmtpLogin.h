@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+
+// The outgoing mail account the mail check logs in with. Texts are GBK bytes.
+struct SmtpAccount {
+    QByteArray server;
+    int port = 25;
+    QByteArray user;
+    QByteArray password;
+    int timeoutMs = 3000;
+};
+
+// One SMTP login through libcurl: EHLO, STARTTLS when the server offers it
+// (the certificate verified), AUTH, QUIT.
+class SmtpLogin {
+  public:
+    // True only when the server answered AUTH with 235. A server that offers no
+    // authentication, a failed certificate check and the time-out are failures.
+    // `caFile` replaces the system's certificate store; empty keeps it.
+    static bool check(const SmtpAccount& account, const QByteArray& caFile = {});
+};

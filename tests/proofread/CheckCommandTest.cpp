@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "documents/GbkCodec.h"
+#include "library/WordDatabase.h"
+#include "proofread/CheckCommand.h"
+
+namespace {
+
+// A library text, documents and the program's own library in a temporary directory.
+class CheckCommandTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString p = path(name);
+        QDir().mkpath(QFileInfo(p).absolutePath());
+        QFile f(p);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return p;
+    }
+    QString library() {
+        return write(QStringLiteral("lib.tsv"),
+                     QStringLiteral("tgrade\ttclass\tterror\ttright\ttbut\n"
+                                    "基本\t通用\t按装\t安装\t\n"
+                                    "高级\t通用\t的的\t的\t的的确确\n"
+                                    "专业\t通用\tabc\tABC\t\n")
+                         .toUtf8());
+    }
+
+    struct Result {
+        int status;
+        QByteArray out, err;
+    };
+    Result run(QStringList args) {
+        QBuffer out, err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        const int status = runCheckCommand(args, path(QStringLiteral("prog/jdck.mdb")), out, err);
+        return {status, out.data(), err.data()};
+    }
+};
+
+TEST_F(CheckCommandTest, PrintsOneLinePerHitInScanOrder) {
+    const QString lib = library();
+    write(QStringLiteral("docs/b.txt"), gbk(QStringLiteral("他的的确确按装了，我的的书按装好")));
+    write(QStringLiteral("docs/a.fbd"), gbk(QStringLiteral("abc 按装")));
+    write(QStringLiteral("docs/c.doc"), gbk(QStringLiteral("按装")));
+    const Result r = run({QStringLiteral("--library"), lib, QStringLiteral("--mode"),
+                          QStringLiteral("professional"), path(QStringLiteral("docs"))});
+    EXPECT_EQ(r.out, QStringLiteral("1\ta.fbd\t5;8\t按装\t安装\n"
+                                    "2\ta.fbd\t1;3\tabc\tABC\n"
+                                    "3\tb.txt\t11;14\t按装\t安装\n"
+                                    "4\tb.txt\t27;30\t按装\t安装\n"
+                                    "5\tb.txt\t21;24\t的的\t的\n")
+                         .toUtf8());
+    EXPECT_EQ(r.err, QStringLiteral("5 处, 2 个文件\n").toUtf8());
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(CheckCommandTest, ModesArgumentOrderAndRepeatedFiles) {
+    const QString lib = library();
+    const QString doc = write(QStringLiteral("x.txt"), gbk(QStringLiteral("我的的书按装abc")));
+    const QString other = write(QStringLiteral("y.htm"), gbk(QStringLiteral("按装")));
+    auto wrongForms = [](const QByteArray& out) {
+        QStringList forms;
+        for (const QByteArray& line : out.split('\n'))
+            if (!line.isEmpty())
+                forms << QString::fromUtf8(line.split('\t')[1] + ":" + line.split('\t')[3]);
+        return forms;
+    };
+    EXPECT_EQ(wrongForms(run({QStringLiteral("--library"), lib, doc}).out),
+              QStringList({"x.txt:按装"}));
+    EXPECT_EQ(wrongForms(run({QStringLiteral("--mode"), QStringLiteral("fine"),
+                              QStringLiteral("--library"), lib, doc})
+                             .out),
+              QStringList({"x.txt:按装", "x.txt:的的"}));
+    // Argument order, not name order; a file given twice is scanned twice.
+    const Result twice = run({QStringLiteral("--library"), lib, other, doc, other});
+    EXPECT_EQ(wrongForms(twice.out), QStringList({"y.htm:按装", "x.txt:按装", "y.htm:按装"}));
+    EXPECT_TRUE(twice.out.startsWith("1\t") && twice.out.contains("\n3\ty.htm\t"));
+    EXPECT_EQ(twice.err, QStringLiteral("3 处, 3 个文件\n").toUtf8());
+}
+
+TEST_F(CheckCommandTest, ExitStatusSaysWhatHappened) {
+    const QString lib = library();
+    const QString clean = write(QStringLiteral("clean.txt"), gbk(QStringLiteral("安装")));
+    const QString dirty = write(QStringLiteral("dirty.txt"), gbk(QStringLiteral("按装")));
+    EXPECT_EQ(run({QStringLiteral("--library"), lib, clean}).status, 0);
+    EXPECT_EQ(run({QStringLiteral("--library"), lib, clean, dirty}).status, 1);
+
+    // A missing document is said on stderr; the others are still done, and 2 wins.
+    const Result missing =
+        run({QStringLiteral("--library"), lib, path(QStringLiteral("no.txt")), dirty});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.out, QStringLiteral("1\tdirty.txt\t1;4\t按装\t安装\n").toUtf8());
+    EXPECT_TRUE(missing.err.contains(path(QStringLiteral("no.txt")).toUtf8()));
+
+    for (const QStringList& bad :
+         {QStringList{}, QStringList{QStringLiteral("--mode"), QStringLiteral("slow"), clean},
+          QStringList{QStringLiteral("--library")},
+          QStringList{QStringLiteral("--frobnicate"), clean},
+          QStringList{QStringLiteral("--library"), path(QStringLiteral("none.mdb")), clean}}) {
+        const Result r = run(bad);
+        EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("none.mdb"))))
+        << "a typing error made a library";
+    // A text file that is not a library text is not taken for a library file either.
+    const Result notLibrary = run({QStringLiteral("--library"), clean, dirty});
+    EXPECT_EQ(notLibrary.status, 2);
+    QFile cleanFile(clean);
+    ASSERT_TRUE(cleanFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cleanFile.readAll(), gbk(QStringLiteral("安装")));
+
+    const Result help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("--library"));
+    EXPECT_EQ(run({QStringLiteral("--version")}).out, "tavrel-check " TAVREL_VERSION "\n");
+}
+
+TEST_F(CheckCommandTest, WithoutLibraryANewInstallationGetsTheStarterLibrary) {
+    const QString doc = write(QStringLiteral("a.txt"), gbk(QStringLiteral("工程峻工，脱颍而出")));
+    QDir().mkpath(path(QStringLiteral("prog")));
+    const Result r = run({doc});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\t脱颍而出\t脱颖而出\n").toUtf8()))
+        << r.out.constData();
+    WordDatabase db;
+    ASSERT_EQ(db.open(path(QStringLiteral("prog/jdck.mdb"))), WordDatabase::OpenResult::Opened);
+    EXPECT_GT(db.allEntries().size(), 1000u);
+}
+
+TEST(CheckProgram, RunsOnTheSamples) {
+    const QString source = qEnvironmentVariable("TAVREL_SOURCE_DIR");
+    QProcess check;
+    check.start(
+        qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-check"),
+        {QStringLiteral("--library"), source + QStringLiteral("/data/starter/starter_library.tsv"),
+         source + QStringLiteral("/samples")});
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(check.exitCode(), 1);
+    const QList<QByteArray> lines = check.readAllStandardOutput().split('\n');
+    ASSERT_GT(lines.size(), 10);
+    EXPECT_TRUE(lines[0].startsWith("1\t")) << lines[0].constData();
+    EXPECT_EQ(lines[0].split('\t').size(), 5);
+    EXPECT_TRUE(check.readAllStandardError().contains(QStringLiteral(" 处, 4 个文件").toUtf8()));
+}
+
+}  // namespace
