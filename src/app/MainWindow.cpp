@@ -92,6 +92,8 @@ void MainWindow::buildControls() {
 
     documentEdit = named(new QPlainTextEdit(central), "documentEdit");
     resultGrid = named(new QTableWidget(0, 6, central), "resultGrid");
+    errorFileList = named(new QListWidget(central), "errorFileList");
+    errorFileList->hide();
     busyLabel = named(new QLabel(QStringLiteral("校对中……"), central), "busyLabel");
     busyLabel->setAlignment(Qt::AlignCenter);
     busyLabel->hide();

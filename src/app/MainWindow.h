@@ -143,6 +143,7 @@ class MainWindow : public QMainWindow {
     QRadioButton* professionalModeRadio = nullptr;
     QPlainTextEdit* documentEdit = nullptr;
     QTableWidget* resultGrid = nullptr;
+    QListWidget* errorFileList = nullptr;  // hidden: the documents a correction rewrites
     QLabel* busyLabel = nullptr;
     QProgressBar* progressBar = nullptr;
     QLabel* label4 = nullptr;

@@ -18,17 +18,16 @@
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
+#include "proofread/HitColumns.h"
 #include "proofread/HitPosition.h"
 #include "proofread/Scanner.h"
 
-// The proofreading pass, result navigation and correction.
+// The proofreading pass and result navigation.
 
 namespace {
 
 const QString kNotice = QStringLiteral("提示：");
 constexpr int kRepaintIntervalMs = 33;  // about 30 paints a second
-
-enum HitColumn { NumberColumn, FileColumn, PositionColumn, WrongColumn, RightColumn, TickColumn };
 
 QTableWidgetItem* readOnlyCell(const QString& text) {
     auto* cell = new QTableWidgetItem(text);
@@ -198,5 +197,3 @@ void MainWindow::showSelectedHit() {
     selectBytes(position->start - 1, position->end - position->start + 1);
     documentEdit->setFocus();
 }
-
-void MainWindow::runCorrection() {}

@@ -1,0 +1,69 @@
+#include "proofread/Corrector.h"
+
+#include <algorithm>
+#include <map>
+
+#include "documents/GbkCodec.h"
+
+namespace {
+
+// Whether each row starts on a character boundary, in one walk over the text.
+std::vector<bool> rowsOnBoundaries(const QByteArray& text, const std::vector<CorrectionRow>& rows) {
+    std::vector<size_t> order(rows.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return rows[a].start < rows[b].start; });
+    std::vector<bool> onBoundary(rows.size(), false);
+    qsizetype at = 0;
+    for (size_t i : order) {
+        const qsizetype begin = rows[i].start - 1;
+        if (begin < 0 || begin >= text.size()) continue;
+        while (at < begin) at += GbkCodec::characterLength(text.constData(), text.size(), at);
+        onBoundary[i] = at == begin;
+    }
+    return onBoundary;
+}
+
+}  // namespace
+
+CorrectionResult applyCorrections(const QByteArray& text, const std::vector<CorrectionRow>& rows) {
+    CorrectionResult result;
+    const std::vector<bool> onBoundary = rowsOnBoundaries(text, rows);
+    // The ranges taken so far, [begin, end) in bytes of `text`, keyed by begin.
+    // They never overlap, so only the neighbours of a new range can touch it.
+    struct Taken {
+        qsizetype end;
+        size_t row;
+    };
+    std::map<qsizetype, Taken> taken;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const CorrectionRow& row = rows[i];
+        const qsizetype begin = row.start - 1;
+        const qsizetype end = begin + row.wrong.size();
+        const bool holds = !row.wrong.isEmpty() && begin >= 0 &&
+                           begin <= text.size() - row.wrong.size() && onBoundary[i] &&
+                           QByteArrayView(text).sliced(begin, row.wrong.size()) == row.wrong;
+        bool overlaps = false;
+        if (holds) {
+            const auto next = taken.lower_bound(begin);
+            overlaps = (next != taken.end() && next->first < end) ||
+                       (next != taken.begin() && std::prev(next)->second.end > begin);
+        }
+        if (!holds || overlaps) {
+            result.skipped.push_back(i);
+            continue;
+        }
+        taken.emplace(begin, Taken{end, i});
+        result.applied.push_back(i);
+    }
+
+    // Built from left to right, so every position refers to the original text.
+    qsizetype from = 0;
+    for (const auto& [begin, t] : taken) {
+        result.text += QByteArrayView(text).sliced(from, begin - from);
+        result.text += rows[t.row].right;
+        from = t.end;
+    }
+    result.text += QByteArrayView(text).sliced(from);
+    return result;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <vector>
+
+// One hit to correct, as the scan reported it.
+struct CorrectionRow {
+    qsizetype start = 0;  // 1-based byte position in the scanned text
+    QByteArray wrong;
+    QByteArray right;
+};
+
+struct CorrectionResult {
+    QByteArray text;
+    std::vector<size_t> applied;  // indexes into the rows, in the order given
+    std::vector<size_t> skipped;
+};
+
+// Replaces exactly the occurrences the rows name and nothing else. A row is
+// applied when the bytes at its position still equal its wrong form and start
+// on a character boundary, and its range does not overlap a row applied
+// before it (in the order given); otherwise it is skipped. Positions are
+// those of `text`: one replacement never moves another.
+CorrectionResult applyCorrections(const QByteArray& text, const std::vector<CorrectionRow>& rows);

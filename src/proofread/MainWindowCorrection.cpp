@@ -1,0 +1,128 @@
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTableWidget>
+
+#include "app/MainWindow.h"
+#include "app/ProgramState.h"
+#include "app/Prompter.h"
+#include "documents/DocumentFile.h"
+#include "documents/GbkCodec.h"
+#include "proofread/Corrector.h"
+#include "proofread/HitColumns.h"
+#include "proofread/HitPosition.h"
+
+// Correcting files: rewriting the ticked hits of the last scan.
+
+namespace {
+
+const QString kNotice = QStringLiteral("提示：");
+
+QString cellText(const QTableWidget* grid, int row, int column) {
+    const QTableWidgetItem* cell = grid->item(row, column);
+    return cell ? cell->text() : QString();
+}
+
+bool isTicked(const QTableWidget* grid, int row) {
+    const QTableWidgetItem* tick = grid->item(row, TickColumn);
+    return tick && tick->checkState() == Qt::Checked;
+}
+
+}  // namespace
+
+void MainWindow::runCorrection() {
+    const int n = resultGrid->rowCount();
+    if (n == 0) return;
+
+    // Taken once: the grid is read as it stood when the command was given.
+    errorFileList->clear();
+    QStringList files;
+    std::vector<std::vector<CorrectionRow>> rowsOfFile;
+    for (int r = 0; r < n; ++r) {
+        if (!isTicked(resultGrid, r)) continue;
+        const QString name = cellText(resultGrid, r, FileColumn);
+        qsizetype j = files.indexOf(name);
+        if (j < 0) {
+            j = files.size();
+            files.append(name);
+            rowsOfFile.emplace_back();
+        }
+        // A position that cannot be read names no byte: the row is skipped.
+        const std::optional<HitPosition> position =
+            HitPosition::parse(cellText(resultGrid, r, PositionColumn));
+        rowsOfFile[static_cast<size_t>(j)].push_back({position ? position->start : 0,
+                                                      gbk(cellText(resultGrid, r, WrongColumn)),
+                                                      gbk(cellText(resultGrid, r, RightColumn))});
+    }
+    errorFileList->addItems(files);
+    const int m = static_cast<int>(files.size());
+    if (m == 0) {
+        prompter.notify(Prompter::Icon::Information, kNotice,
+                        QStringLiteral("没有选择要修改的文件！"));
+        return;
+    }
+    if (!prompter.confirm(QStringLiteral("询问？"),
+                          QStringLiteral("系统将自动修改选中的文件内容错误并保存，确定修改吗？")))
+        return;
+
+    setBusy(true);
+    busyLabel->setText(QStringLiteral("修改中 ……"));
+    busyLabel->show();
+    progressBar->setValue(0);
+    progressBar->show();
+    busyLabel->repaint();
+    progressBar->repaint();
+    progressBar->setMaximum(m);
+
+    const QString directory = currentDirectory();
+    QStringList failed;
+    size_t skippedRows = 0;
+    for (int j = 0; j < m && !exiting; ++j) {
+        const QString& name = files[j];
+        const QString path = documentPath(directory, name);
+        const std::vector<CorrectionRow>& rows = rowsOfFile[static_cast<size_t>(j)];
+        setStatusText(QStringLiteral("正在修改文件：") + path + QStringLiteral("…… "));
+        const std::optional<QByteArray> text = DocumentFile::read(path);
+        if (!text) {
+            // Never written: an empty text would wipe the document.
+            failed.append(name);
+            skippedRows += rows.size();
+        } else {
+            const CorrectionResult result = applyCorrections(*text, rows);
+            skippedRows += result.skipped.size();
+            if (!result.applied.empty()) {
+                setStatusText(QStringLiteral("保存文件：") + path + QStringLiteral("…… "));
+                if (DocumentFile::write(path, result.text)) {
+                    // Only a document that was rewritten becomes the current
+                    // one, so that Save never writes it into another file.
+                    state.currentFilePath = path;
+                    state.currentFileName = name;
+                    shownView = DocumentView(result.text);
+                    unreadablePath.clear();
+                    documentEdit->setPlainText(shownView.text());
+                } else {
+                    failed.append(name);
+                }
+            }
+        }
+        progressBar->setValue(j + 1);
+        progressBar->repaint();
+        QCoreApplication::processEvents();
+    }
+
+    setBusy(false);
+    busyLabel->hide();
+    progressBar->hide();
+    progressBar->setValue(0);
+    if (exiting) return;  // the window was closed during the run
+    setStatusText(QStringLiteral("修改完毕！"));
+    QString done = QStringLiteral("修改完毕！");
+    if (!failed.isEmpty())
+        done += QStringLiteral("\r\n未能修改的文件：") + failed.join(QStringLiteral("、"));
+    if (skippedRows > 0)
+        done += QStringLiteral("\r\n已跳过的记录：") + QString::number(skippedRows) +
+                QStringLiteral("条");
+    prompter.notify(Prompter::Icon::Information, kNotice, done);
+}
