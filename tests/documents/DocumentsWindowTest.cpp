@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 
+#include "support/FileSizeLimit.h"
 #include "support/WindowFixture.h"
 
 namespace {
@@ -115,17 +113,12 @@ TEST_F(DocumentsWindowTest, AFailedWriteKeepsTheOldFileAndSaysWhy) {
     select(QStringLiteral("a.txt"));
     editor()->setPlainText(editor()->toPlainText().repeated(50));
 
-    // The kernel refuses to grow any file past 16 bytes, root or not.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 16;
-    signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     prompter.expectMessage(Prompter::Answer::Yes);
     prompter.expectMessage();
-    find("menuSave")->trigger();
-    setrlimit(RLIMIT_FSIZE, &old);
+    {
+        const FileSizeLimit full(16);
+        find("menuSave")->trigger();
+    }
 
     EXPECT_EQ(lastMessage().icon, Prompter::Icon::Error);
     EXPECT_EQ(lastMessage().title, QStringLiteral("提示："));

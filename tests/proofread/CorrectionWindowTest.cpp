@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTableWidget>
+
+#include "support/FileSizeLimit.h"
+#include "support/WindowFixture.h"
+
+namespace {
+
+const QString kAsk = QStringLiteral("系统将自动修改选中的文件内容错误并保存，确定修改吗？");
+
+class CorrectionWindowTest : public WindowFixture {
+  protected:
+    QTableWidget* grid() { return find<QTableWidget>("resultGrid"); }
+    QPlainTextEdit* editor() { return find<QPlainTextEdit>("documentEdit"); }
+    QStringList errorFiles() {
+        QStringList names;
+        auto* list = find<QListWidget>("errorFileList");
+        for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+        return names;
+    }
+    QString path(const char* name) { return documents() + QLatin1Char('/') + name; }
+
+    void proofread() {
+        prompter.expectMessage();
+        find("menuProofread")->trigger();
+        ASSERT_EQ(prompter.messages.back().text, QStringLiteral("校对完毕！"));
+    }
+    void untick(int r) { grid()->item(r, 5)->setCheckState(Qt::Unchecked); }
+    QStringList gridTexts() {
+        QStringList cells;
+        for (int r = 0; r < grid()->rowCount(); ++r)
+            for (int c = 0; c < 6; ++c)
+                cells << (c == 5 ? QString::number(grid()->item(r, c)->checkState())
+                                 : grid()->item(r, c)->text());
+        return cells;
+    }
+    // Answers the question with Yes and returns the final notice.
+    QString correct() {
+        prompter.expectMessage(Prompter::Answer::Yes);
+        prompter.expectMessage();
+        find("menuCorrect")->trigger();
+        EXPECT_TRUE(prompter.allAnswered());
+        EXPECT_EQ(prompter.messages.back().title, QStringLiteral("提示："));
+        EXPECT_EQ(prompter.messages.back().icon, Prompter::Icon::Information);
+        return prompter.messages.back().text;
+    }
+};
+
+TEST_F(CorrectionWindowTest, NoRowsNoTicksOrNoLeaveEveryFileAlone) {
+    addEntry("基本", "按装", "安装");
+    const QByteArray text = gbk(QStringLiteral("按装"));
+    writeDocument(QStringLiteral("a.txt"), text);
+    start();
+    find("menuCorrect")->trigger();  // no rows: nothing, no box
+    EXPECT_TRUE(prompter.messages.empty());
+
+    changeDirectory(documents());
+    proofread();
+    untick(0);
+    prompter.expectMessage();
+    find("menuCorrect")->trigger();
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages[1].text, QStringLiteral("没有选择要修改的文件！"));
+    EXPECT_EQ(prompter.messages[1].title, QStringLiteral("提示："));
+    EXPECT_EQ(prompter.messages[1].icon, Prompter::Icon::Information);
+
+    grid()->item(0, 5)->setCheckState(Qt::Checked);
+    prompter.expectMessage(Prompter::Answer::No);
+    find("menuCorrect")->trigger();
+    ASSERT_EQ(prompter.messages.size(), 3u);
+    EXPECT_EQ(prompter.messages[2].text, kAsk);
+    EXPECT_EQ(prompter.messages[2].title, QStringLiteral("询问？"));
+    EXPECT_EQ(prompter.messages[2].icon, Prompter::Icon::Question);
+    EXPECT_EQ(prompter.messages[2].buttons, Prompter::Buttons::YesNo);
+    EXPECT_EQ(readBytes(path("a.txt")), text);
+    EXPECT_EQ(errorFiles(), QStringList{"a.txt"});  // kept after No
+}
+
+TEST_F(CorrectionWindowTest, YesRewritesExactlyTheTickedHits) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "的的", "的", "的的确确");
+    addEntry("基本", "象", "好像");
+    writeDocument(QStringLiteral("a.txt"),
+                  gbk(QStringLiteral("按装好了。\r\n他的的确确按装了，象我的的书。\r\n")));
+    writeDocument(QStringLiteral("b.fbd"), gbk(QStringLiteral("象按装\n")));
+    writeDocument(QStringLiteral("c.txt"), gbk(QStringLiteral("按装")));
+    start();
+    changeDirectory(documents());
+    proofread();
+    // Rows, documents in list order: b 按装, b 象, a 按装 ×2, a 的的, a 象, c 按装.
+    ASSERT_EQ(grid()->rowCount(), 7);
+    untick(3);  // a's second 按装
+    untick(6);  // all of c
+    const QStringList before = gridTexts();
+
+    EXPECT_EQ(correct(), QStringLiteral("修改完毕！"));
+    EXPECT_EQ(readBytes(path("a.txt")),
+              gbk(QStringLiteral("安装好了。\r\n他的的确确按装了，好像我的书。\r\n")));
+    EXPECT_EQ(readBytes(path("b.fbd")), gbk(QStringLiteral("好像安装\n")));
+    EXPECT_EQ(readBytes(path("c.txt")), gbk(QStringLiteral("按装")));
+    EXPECT_EQ(errorFiles(), QStringList({"b.fbd", "a.txt"}));
+
+    // The grid stays as the scan left it; the editor shows the last rewritten document.
+    EXPECT_EQ(gridTexts(), before);
+    EXPECT_EQ(editor()->toPlainText(),
+              QStringLiteral("安装好了。\n他的的确确按装了，好像我的书。\n"));
+    EXPECT_EQ(state.currentFilePath, path("a.txt"));
+    EXPECT_EQ(state.currentFileName, QStringLiteral("a.txt"));
+    EXPECT_TRUE(state.documentDirty);
+    EXPECT_FALSE(editor()->isReadOnly());
+    EXPECT_FALSE(find<QLabel>("busyLabel")->isVisible());
+    EXPECT_FALSE(find<QProgressBar>("progressBar")->isVisible());
+    EXPECT_EQ(find<QLabel>("statusPanel0")->text(), QStringLiteral("修改完毕！"));
+
+    // A second run finds every ticked row already corrected: skipped, nothing written.
+    EXPECT_EQ(correct(), QStringLiteral("修改完毕！\r\n已跳过的记录：5条"));
+    EXPECT_EQ(readBytes(path("b.fbd")), gbk(QStringLiteral("好像安装\n")));
+}
+
+TEST_F(CorrectionWindowTest, WhatCouldNotBeDoneIsNamedAndSaveStaysWithItsFile) {
+    addEntry("基本", "按装", "安装");
+    const QByteArray big = gbk(QStringLiteral("按装")) + QByteArray(64, 'x');
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("按装")));
+    writeDocument(QStringLiteral("b.txt"), big);
+    writeDocument(QStringLiteral("c.txt"), gbk(QStringLiteral("按装")));
+    writeDocument(QStringLiteral("d.txt"), gbk(QStringLiteral("按装")));
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 4);
+    QFile::remove(path("c.txt"));                                           // unreadable now
+    writeDocument(QStringLiteral("d.txt"), gbk(QStringLiteral("新按装")));  // changed since
+
+    QString notice;
+    {
+        // b's new content cannot be written; a's small one can.
+        const FileSizeLimit full(16);
+        notice = correct();
+    }
+    EXPECT_EQ(notice,
+              QStringLiteral("修改完毕！\r\n未能修改的文件：b.txt、c.txt\r\n已跳过的记录：2条"));
+    EXPECT_EQ(readBytes(path("a.txt")), gbk(QStringLiteral("安装")));
+    EXPECT_EQ(readBytes(path("b.txt")), big);
+    EXPECT_FALSE(QFile::exists(path("c.txt")));
+    EXPECT_EQ(readBytes(path("d.txt")), gbk(QStringLiteral("新按装")));
+    EXPECT_EQ(QDir(documents()).entryList(QDir::Files),
+              QStringList({"a.txt", "b.txt", "d.txt"}));  // no temporary left behind
+
+    // The editor and Save still belong to a.txt, the last document written.
+    EXPECT_EQ(state.currentFilePath, path("a.txt"));
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("安装"));
+    prompter.expectMessage(Prompter::Answer::Yes);
+    prompter.expectMessage();
+    find("menuSave")->trigger();
+    EXPECT_EQ(readBytes(path("a.txt")), gbk(QStringLiteral("安装")));
+    EXPECT_EQ(readBytes(path("d.txt")), gbk(QStringLiteral("新按装")));
+}
+
+}  // namespace
