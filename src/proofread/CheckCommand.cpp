@@ -8,6 +8,7 @@
 #include "library/LibrarySource.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
+#include "proofread/Corrector.h"
 #include "proofread/HitPosition.h"
 #include "proofread/Scanner.h"
 
@@ -132,6 +133,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     }
 
     qsizetype number = 0;
+    size_t skipped = 0;
     for (const QString& path : documents) {
         QString why;
         const std::optional<QByteArray> text = DocumentFile::read(path, &why);
@@ -141,14 +143,32 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             continue;
         }
         const QByteArray name = QFileInfo(path).fileName().toUtf8();
+        std::vector<CorrectionRow> rows;
         for (const Hit& hit : scanner.scan(*text)) {
             const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
             out.write(QByteArray::number(++number) + '\t' + name + '\t' +
                       HitPosition{hit.start, hit.start + hit.length - 1}.text().toLatin1() + '\t' +
                       utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n');
+            if (options.fix) rows.push_back({hit.start, entry.wrong, entry.right});
+        }
+        if (rows.empty()) continue;
+        // As the window's correction with every row ticked.
+        const CorrectionResult result = applyCorrections(*text, rows);
+        skipped += result.skipped.size();
+        if (result.applied.empty()) {
+            say(QStringLiteral("未修改 %1：跳过 %2 处").arg(path).arg(result.skipped.size()));
+        } else if (!DocumentFile::write(path, result.text, &why)) {
+            say(QStringLiteral("tavrel-check：无法写入 ") + path + QStringLiteral("：") + why);
+            problem = true;
+        } else {
+            say(QStringLiteral("已修改 %1：改正 %2 处，跳过 %3 处")
+                    .arg(path)
+                    .arg(result.applied.size())
+                    .arg(result.skipped.size()));
         }
     }
     say(QStringLiteral("%1 处, %2 个文件").arg(number).arg(documents.size()));
     if (problem) return 2;
+    if (options.fix) return skipped > 0 ? 1 : 0;
     return number > 0 ? 1 : 0;
 }

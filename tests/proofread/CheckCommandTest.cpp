@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -126,6 +127,39 @@ TEST_F(CheckCommandTest, ExitStatusSaysWhatHappened) {
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("--library"));
     EXPECT_EQ(run({QStringLiteral("--version")}).out, "tavrel-check " TAVREL_VERSION "\n");
+}
+
+TEST_F(CheckCommandTest, FixCorrectsEveryHitAndSaysWhatItSkipped) {
+    const QString lib =
+        write(QStringLiteral("fix.tsv"), QStringLiteral("tgrade\ttclass\tterror\ttright\ttbut\n"
+                                                        "基本\t通用\t按装\t安装\t\n"
+                                                        "基本\t通用\t的的\t的\t的的确确\n"
+                                                        "基本\t通用\t装好\t装完\t\n")
+                                             .toUtf8());
+    const QString a =
+        write(QStringLiteral("a.txt"), gbk(QStringLiteral("他的的确确按装了，我的的书\r\n")));
+    const QString b = write(QStringLiteral("b.txt"), gbk(QStringLiteral("按装好")));
+    const QString c = write(QStringLiteral("c.txt"), gbk(QStringLiteral("安装")));
+    auto bytes = [](const QString& p) {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
+    };
+
+    // b's two hits overlap: 按装 is corrected, 装好 is skipped.
+    const Result fixed = run({QStringLiteral("--library"), lib, QStringLiteral("--fix"), a, b, c});
+    EXPECT_EQ(fixed.status, 1);
+    EXPECT_EQ(fixed.out.count('\n'), 4);  // the hits are listed as without --fix
+    EXPECT_EQ(bytes(a), gbk(QStringLiteral("他的的确确安装了，我的书\r\n")));
+    EXPECT_EQ(bytes(b), gbk(QStringLiteral("安装好")));
+    EXPECT_EQ(bytes(c), gbk(QStringLiteral("安装")));
+    EXPECT_TRUE(fixed.err.contains(QStringLiteral("跳过 1 处").toUtf8())) << fixed.err.constData();
+
+    // Nothing left to correct: 0, and no file is written.
+    const QDateTime before = QFileInfo(a).lastModified();
+    const Result again = run({QStringLiteral("--library"), lib, QStringLiteral("--fix"), a, c});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.out.isEmpty());
+    EXPECT_EQ(QFileInfo(a).lastModified(), before);
 }
 
 TEST_F(CheckCommandTest, WithoutLibraryANewInstallationGetsTheStarterLibrary) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTableWidget>
 
+#include "proofread/CheckCommand.h"
 #include "support/FileSizeLimit.h"
 #include "support/WindowFixture.h"
 
@@ -158,6 +160,40 @@ TEST_F(CorrectionWindowTest, WhatCouldNotBeDoneIsNamedAndSaveStaysWithItsFile) {
     find("menuSave")->trigger();
     EXPECT_EQ(readBytes(path("a.txt")), gbk(QStringLiteral("安装")));
     EXPECT_EQ(readBytes(path("d.txt")), gbk(QStringLiteral("新按装")));
+}
+
+TEST_F(CorrectionWindowTest, TheCommandLineFixesWhatTheWindowCorrects) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "的的", "的", "的的确确");
+    addEntry("基本", "装好", "装完");
+    addEntry("基本", "文字", "文本");
+    const QByteArray texts[] = {gbk(QStringLiteral("他的的确确按装了，我的的书\r\n按装好")),
+                                fixture("gbk_crlf.txt"), fixture("stray.fbd")};
+    const char* names[] = {"a.txt", "b.txt", "c.fbd"};
+    const QString copies = dir.filePath(QStringLiteral("copies"));
+    QDir().mkpath(copies);
+    for (int i = 0; i < 3; ++i) {
+        writeDocument(QString::fromLatin1(names[i]), texts[i]);
+        QFile::copy(path(names[i]), copies + QLatin1Char('/') + QLatin1String(names[i]));
+    }
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_GT(grid()->rowCount(), 3);
+    correct();
+    window.reset();  // the library is closed as at exit
+
+    QBuffer out, err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    runCheckCommand({QStringLiteral("--library"), libraryPath(), QStringLiteral("--fix"), copies},
+                    QString(), out, err);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray windowBytes = readBytes(path(names[i]));
+        EXPECT_EQ(readBytes(copies + QLatin1Char('/') + QLatin1String(names[i])), windowBytes)
+            << names[i];
+        EXPECT_NE(windowBytes, texts[i]) << names[i];
+    }
 }
 
 }  // namespace
