@@ -328,16 +328,6 @@ bool WordDatabase::updateEntryKeepingExceptions(const WordEntry& e) {
     return true;
 }
 
-std::vector<WordEntry> WordDatabase::entriesSavedAfter(const QDate& date) {
-    // Later than the date means later than its first moment; entries without a
-    // date (shipped or imported ones) never qualify.
-    const QByteArray bound = formatDateTime(QDateTime(date, QTime(0, 0))).toLatin1();
-    return selectEntries(
-        (QByteArray("SELECT ") + kEntryColumns + " FROM words WHERE tdate > ? ORDER BY tid")
-            .constData(),
-        {bound});
-}
-
 std::vector<WordEntry> WordDatabase::entriesWithForms(const QByteArray& wrong,
                                                       const QByteArray& right) {
     return selectEntries((QByteArray("SELECT ") + kEntryColumns +

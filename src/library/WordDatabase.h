@@ -53,8 +53,6 @@ class WordDatabase {
     bool updateEntry(const WordEntry& entry);
     // As updateEntry, but the stored exception phrases stay as they are.
     bool updateEntryKeepingExceptions(const WordEntry& entry);
-    // Entries whose tdate is later than the start of `date`.
-    std::vector<WordEntry> entriesSavedAfter(const QDate& date);
     std::vector<WordEntry> entriesWithForms(const QByteArray& wrong, const QByteArray& right);
     // Entries whose tdate is later than `moment`; a null moment is the zero
     // date, before every dated entry.

@@ -174,7 +174,7 @@ TEST_F(WordDatabaseTest, EntriesRoundTripBytesQuotesAndEdits) {
     EXPECT_FALSE(db.entry(missing.tid).has_value());
 }
 
-TEST_F(WordDatabaseTest, EntriesSavedAfterADateStartAtItsFirstMoment) {
+TEST_F(WordDatabaseTest, EntriesLaterThanTheFirstMomentOfADate) {
     ASSERT_EQ(db.open(path), WordDatabase::OpenResult::Created);
     auto add = [&](const char* wrong, QDateTime when) {
         WordEntry e = makeEntry("基本", wrong, "正");
@@ -185,7 +185,7 @@ TEST_F(WordDatabaseTest, EntriesSavedAfterADateStartAtItsFirstMoment) {
     const qint64 sameDay = add("同", QDateTime(QDate(2010, 10, 1), QTime(0, 0, 1)));
     const qint64 later = add("后", QDateTime(QDate(2011, 1, 1), QTime(8, 0)));
     add("无", QDateTime());  // shipped entries carry no date and are never sent
-    const auto after = db.entriesSavedAfter(QDate(2010, 10, 1));
+    const auto after = db.entriesLaterThan(QDateTime(QDate(2010, 10, 1), QTime(0, 0)));
     ASSERT_EQ(after.size(), 2u);
     EXPECT_EQ(after[0].tid, sameDay);
     EXPECT_EQ(after[1].tid, later);

@@ -15,6 +15,7 @@
 
 #include "library/WordGridModel.h"
 #include "library/WordLibraryWindow.h"
+#include "support/CaptionRecorder.h"
 #include "support/WindowFixture.h"
 
 namespace {
@@ -27,20 +28,6 @@ const char* const kDuplicate =
     "该词汇已经录入！\r\n如需增加例外词汇可查找后予以补充(各例外词汇之间用半角分号“;”隔开";
 const char* const kLogicError = "以下行例外情况字段未包含错误字段（逻辑错误）：";
 const char* const kSaved = "词汇已注入数据库！";
-
-// A label's captions in the order they reached the screen.
-class CaptionRecorder : public QObject {
-  public:
-    QStringList captions;
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            const QString text = static_cast<QLabel*>(watched)->text();
-            if (captions.isEmpty() || captions.back() != text) captions << text;
-        }
-        return false;
-    }
-};
 
 // The word library window over the main window's own library, shown
 // offscreen; cells are edited through the grid's editors as the user does.

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "support/CaptionRecorder.h"
 #include "support/LoopbackServer.h"
 #include "support/SmtpPeer.h"
 #include "support/WindowFixture.h"
@@ -33,20 +34,6 @@ const char* const kMailOk = "发信服务器连接成功！\r\n邮箱地址用�
 const char* const kMailFailed = "发信服务器连接失败！\r\n请检查核实邮箱地址用户名和登录口令！";
 
 enum Row { Name, Email, Smtp, MailUser, Password };
-
-// A label's captions in the order they reached the screen.
-class CaptionRecorder : public QObject {
-  public:
-    QStringList captions;
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            const QString text = static_cast<QLabel*>(watched)->text();
-            if (captions.isEmpty() || captions.back() != text) captions << text;
-        }
-        return false;
-    }
-};
 
 // How a cell of the grid shows `text` on screen.
 QImage looks(QTableWidget* table, int row, int column, const QString& text) {
