@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "proofread/CheckCommand.h"
 #include "support/FileSizeLimit.h"
@@ -160,6 +161,41 @@ TEST_F(CorrectionWindowTest, WhatCouldNotBeDoneIsNamedAndSaveStaysWithItsFile) {
     find("menuSave")->trigger();
     EXPECT_EQ(readBytes(path("a.txt")), gbk(QStringLiteral("安装")));
     EXPECT_EQ(readBytes(path("d.txt")), gbk(QStringLiteral("新按装")));
+}
+
+TEST_F(CorrectionWindowTest, CommandsDuringTheRunAreIgnoredAndClosingEndsIt) {
+    addEntry("基本", "按装", "安装");
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        writeDocument(QString::fromLatin1(name), gbk(QStringLiteral("按装")));
+    start();
+    changeDirectory(documents());
+    proofread();
+    // Fires between two documents: a scan would cut the grid back, a second
+    // correction would rewrite what this one is writing.
+    bool busySeen = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        busySeen = window->isBusy();
+        find("menuProofread")->trigger();
+        find("menuCorrect")->trigger();
+        window->onToolbarButton(5);
+    });
+    EXPECT_EQ(correct(), QStringLiteral("修改完毕！"));
+    EXPECT_TRUE(busySeen);
+    EXPECT_EQ(prompter.messages.size(), 3u);
+    EXPECT_EQ(grid()->rowCount(), 3);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        EXPECT_EQ(readBytes(path(name)), gbk(QStringLiteral("安装"))) << name;
+
+    // Closing finishes the document at hand, then ends without a notice.
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        writeDocument(QString::fromLatin1(name), gbk(QStringLiteral("按装")));
+    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    prompter.expectMessage(Prompter::Answer::Yes);
+    find("menuCorrect")->trigger();
+    EXPECT_EQ(prompter.messages.size(), 4u);
+    EXPECT_EQ(readBytes(path("a.txt")), gbk(QStringLiteral("安装")));
+    EXPECT_EQ(readBytes(path("b.txt")), gbk(QStringLiteral("按装")));
+    EXPECT_FALSE(window->isBusy());
 }
 
 TEST_F(CorrectionWindowTest, TheCommandLineFixesWhatTheWindowCorrects) {
