@@ -1,6 +1,7 @@
 #include "proofread/Scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// The gathers of AVX2 pay on x86-64; the build needs no flag for them, the
+// processor is asked at run time.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define TAVREL_SCAN_AVX2 1
+#endif
 
 namespace {
 
@@ -18,32 +25,58 @@ using Byte = unsigned char;
 
 constexpr qsizetype kBlock = 64;
 // A block is read with this many bytes beyond it: the trail test of its last
-// byte and the 8-byte loads that compare a candidate's head.
+// byte, the keys of its last starts and the 8-byte loads that compare a
+// candidate's head.
 constexpr qsizetype kReadAhead = 8;
 constexpr uint64_t kEvenBits = 0x5555555555555555ULL;
 constexpr uint64_t kHashFactor = 0x9E3779B97F4A7C15ULL;
+constexpr uint32_t kFilterFactor = 0x9E3779B1U;
+constexpr uint32_t kBitFactor = 0x85EBCA6BU;
+constexpr uint32_t kSixByteFactor = 0xC2B2AE35U;
 // A hit is kept as entry << kPositionBits | position, which sorts as the rows do.
 constexpr int kPositionBits = 40;
 
-uint32_t load32(const Byte* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
+// Loads read little-endian on every processor, so that "the first n bytes"
+// are the low n bytes.
+template <typename T>
+T loadLittle(const Byte* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) {
+        T swapped = 0;
+        for (size_t i = 0; i < sizeof v; ++i)
+            swapped |= ((v >> (8 * i)) & 0xFF) << (8 * (sizeof v - 1 - i));
+        v = swapped;
+    }
     return v;
 }
+uint32_t load32(const Byte* p) { return loadLittle<uint32_t>(p); }
+uint64_t load64(const Byte* p) { return loadLittle<uint64_t>(p); }
 
-uint64_t load64(const Byte* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
-uint32_t key2(const Byte* p) { return p[0] | static_cast<uint32_t>(p[1]) << 8; }
-
-bool isTrail(Byte b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
+constexpr bool isTrail(Byte b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
 
 // Bit i of `lead` / `trail`: byte i of the block can lead / end a two-byte character.
-void classify(const Byte* p, uint64_t& lead, uint64_t& trail) {
+using Classify = void (*)(const Byte* p, uint64_t& lead, uint64_t& trail);
+
+void portableClassify(const Byte* p, uint64_t& lead, uint64_t& trail) {
+    // Bit 0: the byte can lead a character; bit 1: it can end one.
+    static constexpr std::array<Byte, 256> kKinds = [] {
+        std::array<Byte, 256> kinds{};
+        for (int b = 0; b < 256; ++b)
+            kinds[b] =
+                static_cast<Byte>((b >= 0x81 && b <= 0xFE) | isTrail(static_cast<Byte>(b)) << 1);
+        return kinds;
+    }();
+    lead = trail = 0;
+    for (int i = 0; i < kBlock; ++i) {
+        const uint64_t kind = kKinds[p[i]];
+        lead |= (kind & 1) << i;
+        trail |= (kind >> 1) << i;
+    }
+}
+
 #if defined(__SSE2__)
+void sse2Classify(const Byte* p, uint64_t& lead, uint64_t& trail) {
     // Signed bytes: 0x81..0xFE are -127..-2, 0x80..0xFE are below -1.
     const __m128i minus128 = _mm_set1_epi8(static_cast<char>(0x80));
     const __m128i minus1 = _mm_set1_epi8(-1);
@@ -60,14 +93,8 @@ void classify(const Byte* p, uint64_t& lead, uint64_t& trail) {
         trail |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(trails)))
                  << (16 * i);
     }
-#else
-    lead = trail = 0;
-    for (int i = 0; i < kBlock; ++i) {
-        lead |= static_cast<uint64_t>(p[i] >= 0x81 && p[i] <= 0xFE) << i;
-        trail |= static_cast<uint64_t>(isTrail(p[i])) << i;
-    }
-#endif
 }
+#endif
 
 // Character starts of a block. `pairs` marks the bytes that would lead a pair
 // if a character started there; in a run of such bytes the pairs start at its
@@ -97,21 +124,174 @@ bool canOverlap(const QByteArray& s) {
 
 int ceilLog2(size_t n) { return n <= 1 ? 0 : std::bit_width(n - 1); }
 
+// The forms whose first bytes give the same key: one byte, two (for forms of
+// two or three bytes) or four (for longer ones). A bit table on the key lets
+// nearly every character start pass without a look at the forms.
+struct KeyClass {
+    // A distinct wrong form as the table holds it: what it takes to find and
+    // record an occurrence sits in one place.
+    struct Member {
+        uint64_t head = 0;    // the first up to 8 bytes
+        uint32_t length = 0;  // 0: an empty place
+        uint32_t form = 0;    // its index among the engine's forms
+        uint32_t lastEntry = 0;
+        // Its entries with their exception phrases, in the engine's `refs`;
+        // an empty range: the one entry lastEntry, without phrases.
+        uint32_t refsBegin = 0, refsEnd = 0;
+        int32_t overlapSlot = -1;  // into lastEnd, for forms that can overlap themselves
+
+        uint64_t headMask() const { return ~0ULL >> (64 - 8 * std::min<uint32_t>(length, 8)); }
+    };
+
+    uint32_t keyMask = 0;
+    // The filter: a key sets two bits of one word of `bits`, and a start
+    // whose word has them passes. Short keys index the table directly (both
+    // bits are the same); four-byte keys choose the word and the bits by
+    // multiplicative hashes. A form of six bytes or more chooses its bits by
+    // its fifth and sixth bytes too, so that a common first pair of
+    // characters seldom passes on its own.
+    uint32_t wordFactor = 1, bitFactor = 1;
+    int wordShift = 5, bitShift = 0, bit2Shift = 0;
+    bool sixByteBits = false;
+    std::vector<uint32_t> bits;
+    std::vector<Member> table;  // open addressing on the key
+    int tableShift = 64;
+
+    // The word, and the two bits of the key and of the six-byte prefix.
+    struct Probe {
+        uint32_t word, key1, key2, six1, six2;
+    };
+    Probe probe(uint32_t first4, uint32_t bytes2to5) const {
+        const uint32_t key = first4 & keyMask;
+        const uint32_t h = key * wordFactor;
+        const uint32_t six = (h ^ (bytes2to5 >> 16)) * kSixByteFactor;
+        return {h >> wordShift, (h >> bitShift) & 31, ((key * bitFactor) >> bit2Shift) & 31,
+                six >> 27, (six >> 22) & 31};
+    }
+    // The portable test looks at one bit of each pair: a few more candidates,
+    // less work at every start.
+    uint32_t passes(const Byte* p) const {
+        const Probe q = probe(load32(p), load32(p + 2));
+        const uint32_t word = bits[q.word];
+        return ((word >> q.key1) | ((word >> q.six1) & static_cast<uint32_t>(sixByteBits))) & 1;
+    }
+    size_t home(uint32_t key) const {
+        return static_cast<size_t>((key * kHashFactor) >> tableShift);
+    }
+
+    void prepare(int keyBytes, const std::vector<Member>& members) {
+        keyMask = keyBytes == 4 ? 0xFFFFFFFFU : (1U << (8 * keyBytes)) - 1;
+        int filterBits = 8 * keyBytes;
+        if (keyBytes == 4) {
+            // Some 256 bits a form keep false passes rare; a larger table no
+            // longer stays in the cache.
+            filterBits = std::clamp(ceilLog2(members.size() * 256), 16, 22);
+            wordFactor = kFilterFactor;
+            bitFactor = kBitFactor;
+            wordShift = 32 - (filterBits - 5);
+            bitShift = wordShift - 5;
+            bit2Shift = 27;
+        }
+        bits.assign(std::max<size_t>(1, (size_t{1} << filterBits) / 32), 0);
+        const int tableBits = std::max(4, ceilLog2(members.size() * 2));
+        table.assign(size_t{1} << tableBits, Member{});
+        tableShift = 64 - tableBits;
+        for (const Member& m : members) {
+            const Probe q =
+                probe(static_cast<uint32_t>(m.head), static_cast<uint32_t>(m.head >> 16));
+            if (keyBytes == 4 && m.length >= 6) {
+                sixByteBits = true;
+                bits[q.word] |= 1U << q.six1 | 1U << q.six2;
+            } else {
+                bits[q.word] |= 1U << q.key1 | 1U << q.key2;
+            }
+            size_t s = home(static_cast<uint32_t>(m.head) & keyMask);
+            while (table[s].length != 0) s = (s + 1) & (table.size() - 1);
+            table[s] = m;
+        }
+    }
+};
+
+using KeyClasses = std::array<KeyClass, 3>;
+using CandidateFilter = uint64_t (*)(const KeyClasses&, const Byte*, uint64_t);
+
+// The starts of a block that pass the filter of one of the first N classes,
+// one start at a time.
+template <int N>
+uint64_t portableCandidates(const KeyClasses& classes, const Byte* at, uint64_t starts) {
+    uint64_t found = 0;
+    for (; starts != 0; starts &= starts - 1) {
+        const int i = std::countr_zero(starts);
+        uint32_t passes = 0;
+        for (int c = 0; c < N; ++c) passes |= classes[c].passes(at + i);
+        found |= static_cast<uint64_t>(passes) << i;
+    }
+    return found;
+}
+
+#if defined(TAVREL_SCAN_AVX2)
+// 1 in the lanes of `word` where the bits (low five bits of) a and b are set, else 0.
+__attribute__((target("avx2"))) inline __m256i bothBits(__m256i word, __m256i a, __m256i b) {
+    const __m256i low5 = _mm256_set1_epi32(31);
+    return _mm256_and_si256(_mm256_and_si256(_mm256_srlv_epi32(word, _mm256_and_si256(a, low5)),
+                                             _mm256_srlv_epi32(word, _mm256_and_si256(b, low5))),
+                            _mm256_set1_epi32(1));
+}
+
+// The same for all 64 positions of a block at once, eight to a gather.
+template <int N>
+__attribute__((target("avx2"))) uint64_t avx2Candidates(const KeyClasses& classes, const Byte* at,
+                                                        uint64_t starts) {
+    uint64_t found = 0;
+    for (int half = 0; half < 2; ++half) {
+        // keys[r], lane j: the four bytes at position 4j + r of this half.
+        __m256i keys[6];
+        for (int r = 0; r < 6; ++r)
+            keys[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * half + r));
+        __m256i passes = _mm256_setzero_si256();
+        for (int c = 0; c < N; ++c) {
+            const KeyClass& k = classes[c];
+            const __m256i keyMask = _mm256_set1_epi32(static_cast<int>(k.keyMask));
+            const __m256i wordFactor = _mm256_set1_epi32(static_cast<int>(k.wordFactor));
+            const __m256i bitFactor = _mm256_set1_epi32(static_cast<int>(k.bitFactor));
+            const __m128i wordShift = _mm_cvtsi32_si128(k.wordShift);
+            const __m128i bitShift = _mm_cvtsi32_si128(k.bitShift);
+            const __m128i bit2Shift = _mm_cvtsi32_si128(k.bit2Shift);
+            const int* bits = reinterpret_cast<const int*>(k.bits.data());
+            for (int r = 0; r < 4; ++r) {
+                const __m256i key = _mm256_and_si256(keys[r], keyMask);
+                const __m256i h = _mm256_mullo_epi32(key, wordFactor);
+                const __m256i word =
+                    _mm256_i32gather_epi32(bits, _mm256_srl_epi32(h, wordShift), 4);
+                __m256i pass =
+                    bothBits(word, _mm256_srl_epi32(h, bitShift),
+                             _mm256_srl_epi32(_mm256_mullo_epi32(key, bitFactor), bit2Shift));
+                if (k.sixByteBits) {
+                    const __m256i six =
+                        _mm256_mullo_epi32(_mm256_xor_si256(h, _mm256_srli_epi32(keys[r + 2], 16)),
+                                           _mm256_set1_epi32(static_cast<int>(kSixByteFactor)));
+                    pass = _mm256_or_si256(pass, bothBits(word, _mm256_srli_epi32(six, 27),
+                                                          _mm256_srli_epi32(six, 22)));
+                }
+                // Byte r of lane j stands for position 4j + r.
+                passes = _mm256_or_si256(passes, _mm256_slli_epi32(pass, 8 * r));
+            }
+        }
+        // Bit 0 of each byte to its top, where movemask reads it.
+        const uint32_t mask =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_slli_epi32(passes, 7)));
+        found |= static_cast<uint64_t>(mask) << (32 * half);
+    }
+    return found & starts;
+}
+#endif
+
 }  // namespace
 
 struct Scanner::Engine {
-    // A distinct wrong form; entries with the same form share it.
-    struct Form {
-        uint64_t head = 0;  // the first up to 8 bytes, as load64 reads them
-        uint64_t headMask = 0;
-        const Byte* bytes = nullptr;
-        uint32_t length = 0;
-        uint32_t entriesBegin = 0, entriesEnd = 0;  // into formEntries
-        uint32_t lastEntry = 0;
-        int32_t overlapSlot = -1;  // into lastEnd, for forms that can overlap themselves
-    };
-    struct Slot {
-        uint32_t key = 0, begin = 0, end = 0;  // end == 0: empty
+    // An entry of a form, with the range of its exception phrases.
+    struct EntryRef {
+        uint32_t entry = 0, phrasesBegin = 0, phrasesEnd = 0;
     };
     // The state of one scan.
     struct Pass {
@@ -126,144 +306,113 @@ struct Scanner::Engine {
         uint32_t lastLength = 0;
     };
 
-    std::vector<Form> forms;
-    std::vector<uint32_t> formEntries;
-    std::vector<uint32_t> phraseBegin;  // per entry, plus one; into phrases
+    std::vector<const Byte*> formBytes;
+    std::vector<EntryRef> refs;
     std::vector<QByteArray> phrases;
-
-    int32_t oneByte[256];
-    std::vector<uint64_t> shortBits;   // 64K bits on the first two bytes of 2-3 byte forms
-    std::vector<uint32_t> shortBegin;  // 64K + 1, into shortForms
-    std::vector<uint32_t> shortForms;
-    std::vector<uint64_t> bloom;  // blocked two-bit filter on the first four bytes
-    int bloomShift = 64;
-    std::vector<Slot> prefixes;  // first four bytes -> longForms range
-    uint32_t prefixMask = 0;
-    std::vector<uint32_t> longForms;
-    bool hasOne = false, hasShort = false, hasLong = false;
+    KeyClasses classes;
+    int classCount = 0;
+    CandidateFilter filter = nullptr;
+    bool vectorClassify = false;
+    const char* filterName = "portable";
 
     // The end of each overlapping form's last counted occurrence, on a scale
     // that every scan moves past, so nothing is cleared per document.
     mutable std::vector<int64_t> lastEnd;
     mutable int64_t nextBase = 1;
 
-    explicit Engine(const std::vector<EntryLine>& entries);
+    Engine(const std::vector<EntryLine>& entries, Filter kind);
 
-    void candidate(Pass& pass, uint32_t f, const Byte* at, qsizetype pos) const;
-    bool excused(const Pass& pass, uint32_t entry, qsizetype pos, qsizetype w) const;
-    template <bool One, bool Short, bool Long>
-    void searchWith(Pass& pass, qsizetype from, qsizetype to) const;
+    void occurrence(Pass& pass, const KeyClass::Member& form, qsizetype pos) const;
+    bool excused(const Pass& pass, const EntryRef& ref, qsizetype pos, qsizetype w) const;
     void search(Pass& pass, qsizetype from, qsizetype to) const;
+    template <Classify classify>
+    void searchWith(Pass& pass, qsizetype from, qsizetype to) const;
 };
 
-Scanner::Engine::Engine(const std::vector<EntryLine>& entries) {
-    std::fill(std::begin(oneByte), std::end(oneByte), -1);
-    phraseBegin.reserve(entries.size() + 1);
+Scanner::Engine::Engine(const std::vector<EntryLine>& entries, Filter kind) {
+    using Member = KeyClass::Member;
     std::unordered_map<std::string_view, uint32_t> formOf;
     formOf.reserve(entries.size());
+    std::vector<Member> forms;
     std::vector<uint32_t> formOfEntry(entries.size(), UINT32_MAX);
-    std::vector<uint32_t> entryCount;
+    std::vector<EntryRef> entryRefs(entries.size());
     for (size_t k = 0; k < entries.size(); ++k) {
-        phraseBegin.push_back(static_cast<uint32_t>(phrases.size()));
-        for (const QByteArray& phrase : entries[k].exceptions.split(';'))
-            if (!phrase.isEmpty()) phrases.push_back(phrase);
         const QByteArray& wrong = entries[k].wrong;
         if (wrong.isEmpty()) continue;
+        entryRefs[k] = {static_cast<uint32_t>(k), static_cast<uint32_t>(phrases.size()), 0};
+        if (!entries[k].exceptions.isEmpty())
+            for (const QByteArray& phrase : entries[k].exceptions.split(';'))
+                if (!phrase.isEmpty()) phrases.push_back(phrase);
+        entryRefs[k].phrasesEnd = static_cast<uint32_t>(phrases.size());
         const auto [it, added] = formOf.try_emplace(
             std::string_view(wrong.constData(), static_cast<size_t>(wrong.size())),
             static_cast<uint32_t>(forms.size()));
         if (added) {
-            Form form;
-            form.bytes = reinterpret_cast<const Byte*>(wrong.constData());
+            Member form;
             form.length = static_cast<uint32_t>(wrong.size());
+            form.form = static_cast<uint32_t>(forms.size());
             Byte head[8] = {};
-            const size_t headLength = std::min<size_t>(8, form.length);
-            std::memcpy(head, form.bytes, headLength);
-            Byte mask[8] = {};
-            std::memset(mask, 0xFF, headLength);
+            std::memcpy(head, wrong.constData(), std::min<size_t>(8, form.length));
             form.head = load64(head);
-            form.headMask = load64(mask);
-            if (canOverlap(wrong)) form.overlapSlot = static_cast<int32_t>(lastEnd.size());
-            if (form.overlapSlot >= 0) lastEnd.push_back(0);
+            if (canOverlap(wrong)) {
+                form.overlapSlot = static_cast<int32_t>(lastEnd.size());
+                lastEnd.push_back(0);
+            }
             forms.push_back(form);
-            entryCount.push_back(0);
+            formBytes.push_back(reinterpret_cast<const Byte*>(wrong.constData()));
         }
+        Member& form = forms[it->second];
         formOfEntry[k] = it->second;
-        ++entryCount[it->second];
-        forms[it->second].lastEntry = static_cast<uint32_t>(k);
+        ++form.refsEnd;  // counted here, placed below
+        form.lastEntry = static_cast<uint32_t>(k);
     }
-    phraseBegin.push_back(static_cast<uint32_t>(phrases.size()));
 
+    // Each form's entries in entry order; none at all for a single entry
+    // without phrases, the common case.
+    std::vector<bool> listed(forms.size());
     uint32_t next = 0;
-    for (size_t f = 0; f < forms.size(); ++f) {
-        forms[f].entriesBegin = forms[f].entriesEnd = next;
-        next += entryCount[f];
+    for (Member& form : forms) {
+        const uint32_t count = form.refsEnd;
+        const EntryRef& only = entryRefs[form.lastEntry];
+        listed[form.form] = count > 1 || only.phrasesBegin != only.phrasesEnd;
+        form.refsBegin = form.refsEnd = next;
+        if (listed[form.form]) next += count;
     }
-    formEntries.resize(next);
+    refs.resize(next);
     for (size_t k = 0; k < entries.size(); ++k)
-        if (formOfEntry[k] != UINT32_MAX)
-            formEntries[forms[formOfEntry[k]].entriesEnd++] = static_cast<uint32_t>(k);
+        if (formOfEntry[k] != UINT32_MAX && listed[formOfEntry[k]])
+            refs[forms[formOfEntry[k]].refsEnd++] = entryRefs[k];
 
-    std::vector<uint32_t> shortOnes;
-    for (uint32_t f = 0; f < forms.size(); ++f) {
-        const Form& form = forms[f];
-        if (form.length == 1) {
-            oneByte[form.bytes[0]] = static_cast<int32_t>(f);
-            hasOne = true;
-        } else if (form.length < 4) {
-            shortOnes.push_back(f);
-        } else {
-            longForms.push_back(f);
-        }
-    }
+    // Forms of one, two to three and four and more bytes, keyed on their first
+    // one, two and four bytes.
+    std::vector<Member> byLength[3];
+    for (const Member& form : forms)
+        byLength[form.length == 1 ? 0 : form.length < 4 ? 1 : 2].push_back(form);
+    const int keyBytes[3] = {1, 2, 4};
+    for (int c = 0; c < 3; ++c)
+        if (!byLength[c].empty()) classes[classCount++].prepare(keyBytes[c], byLength[c]);
 
-    if (!shortOnes.empty()) {
-        hasShort = true;
-        shortBits.assign(65536 / 64, 0);
-        shortBegin.assign(65537, 0);
-        for (uint32_t f : shortOnes) ++shortBegin[key2(forms[f].bytes) + 1];
-        for (size_t i = 1; i < shortBegin.size(); ++i) shortBegin[i] += shortBegin[i - 1];
-        shortForms.resize(shortOnes.size());
-        std::vector<uint32_t> fill(shortBegin.begin(), shortBegin.end() - 1);
-        for (uint32_t f : shortOnes) {
-            const uint32_t k = key2(forms[f].bytes);
-            shortForms[fill[k]++] = f;
-            shortBits[k >> 6] |= 1ULL << (k & 63);
-        }
+    static constexpr CandidateFilter portable[] = {nullptr, portableCandidates<1>,
+                                                   portableCandidates<2>, portableCandidates<3>};
+    filter = portable[classCount];
+    if (kind == Filter::Portable) return;
+#if defined(__SSE2__)
+    vectorClassify = true;
+    filterName = "SSE2";
+#endif
+#if defined(TAVREL_SCAN_AVX2)
+    static constexpr CandidateFilter avx2[] = {nullptr, avx2Candidates<1>, avx2Candidates<2>,
+                                               avx2Candidates<3>};
+    if (__builtin_cpu_supports("avx2")) {
+        filter = avx2[classCount];
+        filterName = "AVX2";
     }
-
-    if (!longForms.empty()) {
-        hasLong = true;
-        std::sort(longForms.begin(), longForms.end(), [&](uint32_t a, uint32_t b) {
-            return load32(forms[a].bytes) < load32(forms[b].bytes);
-        });
-        size_t keys = 0;
-        for (size_t i = 0; i < longForms.size(); ++i)
-            if (i == 0 ||
-                load32(forms[longForms[i]].bytes) != load32(forms[longForms[i - 1]].bytes))
-                ++keys;
-        // About 32 bits per key keeps the filter's false passes near one in a hundred.
-        const int bloomBits = std::clamp(ceilLog2(keys * 32), 12, 24);
-        bloom.assign(size_t{1} << (bloomBits - 6), 0);
-        bloomShift = 64 - (bloomBits - 6);
-        prefixes.assign(size_t{1} << std::max(4, ceilLog2(keys * 2)), Slot{});
-        prefixMask = static_cast<uint32_t>(prefixes.size() - 1);
-        for (size_t i = 0; i < longForms.size();) {
-            const uint32_t key = load32(forms[longForms[i]].bytes);
-            size_t j = i + 1;
-            while (j < longForms.size() && load32(forms[longForms[j]].bytes) == key) ++j;
-            const uint64_t h = key * kHashFactor;
-            bloom[h >> bloomShift] |= 1ULL << ((h >> 20) & 63) | 1ULL << ((h >> 26) & 63);
-            uint32_t s = static_cast<uint32_t>(h >> 32) & prefixMask;
-            while (prefixes[s].end != 0) s = (s + 1) & prefixMask;
-            prefixes[s] = {key, static_cast<uint32_t>(i), static_cast<uint32_t>(j)};
-            i = j;
-        }
-    }
+#endif
 }
 
-bool Scanner::Engine::excused(const Pass& pass, uint32_t entry, qsizetype pos, qsizetype w) const {
-    for (uint32_t i = phraseBegin[entry]; i < phraseBegin[entry + 1]; ++i) {
+bool Scanner::Engine::excused(const Pass& pass, const EntryRef& ref, qsizetype pos,
+                              qsizetype w) const {
+    for (uint32_t i = ref.phrasesBegin; i < ref.phrasesEnd; ++i) {
         const QByteArray& phrase = phrases[i];
         const qsizetype d = std::abs(phrase.size() - w);
         const qsizetype begin = std::max<qsizetype>(0, pos - d);
@@ -278,11 +427,8 @@ bool Scanner::Engine::excused(const Pass& pass, uint32_t entry, qsizetype pos, q
     return false;
 }
 
-void Scanner::Engine::candidate(Pass& pass, uint32_t f, const Byte* at, qsizetype pos) const {
-    const Form& form = forms[f];
-    if (pos + form.length > pass.size || (load64(at) & form.headMask) != form.head) return;
-    if (form.length > 8 && std::memcmp(pass.doc + pos + 8, form.bytes + 8, form.length - 8) != 0)
-        return;
+// A counted occurrence of the form at pos (0-based), unless it overlaps the last one.
+void Scanner::Engine::occurrence(Pass& pass, const KeyClass::Member& form, qsizetype pos) const {
     if (form.overlapSlot >= 0) {
         int64_t& end = lastEnd[static_cast<size_t>(form.overlapSlot)];
         if (pass.base + pos < end) return;
@@ -294,15 +440,26 @@ void Scanner::Engine::candidate(Pass& pass, uint32_t f, const Byte* at, qsizetyp
         pass.last = last;
         pass.lastLength = form.length;
     }
-    for (uint32_t i = form.entriesBegin; i < form.entriesEnd; ++i) {
-        const uint32_t entry = formEntries[i];
-        if (phraseBegin[entry] == phraseBegin[entry + 1] || !excused(pass, entry, pos, form.length))
-            pass.hits.push_back(static_cast<uint64_t>(entry) << kPositionBits |
-                                static_cast<uint64_t>(pos));
+    if (form.refsBegin == form.refsEnd) {
+        pass.hits.push_back(static_cast<uint64_t>(form.lastEntry) << kPositionBits |
+                            static_cast<uint64_t>(pos));
+        return;
     }
+    for (uint32_t i = form.refsBegin; i < form.refsEnd; ++i)
+        if (refs[i].phrasesBegin == refs[i].phrasesEnd || !excused(pass, refs[i], pos, form.length))
+            pass.hits.push_back(static_cast<uint64_t>(refs[i].entry) << kPositionBits |
+                                static_cast<uint64_t>(pos));
 }
 
-template <bool One, bool Short, bool Long>
+void Scanner::Engine::search(Pass& pass, qsizetype from, qsizetype to) const {
+    if (classCount == 0) return;
+#if defined(__SSE2__)
+    if (vectorClassify) return searchWith<sse2Classify>(pass, from, to);
+#endif
+    searchWith<portableClassify>(pass, from, to);
+}
+
+template <Classify classify>
 void Scanner::Engine::searchWith(Pass& pass, qsizetype from, qsizetype to) const {
     for (qsizetype b = from; b < to; b += kBlock) {
         const Byte* at = pass.doc + b;
@@ -320,57 +477,24 @@ void Scanner::Engine::searchWith(Pass& pass, qsizetype from, qsizetype to) const
             lead & ((trail >> 1) | static_cast<uint64_t>(isTrail(at[kBlock])) << 63);
         uint64_t starts = characterStartsOf(pairs, pass.carry);
         if (pass.size - b < kBlock) starts &= (1ULL << (pass.size - b)) - 1;
-        while (starts) {
-            const int i = std::countr_zero(starts);
-            starts &= starts - 1;
-            const Byte* p = at + i;
+        for (uint64_t found = filter(classes, at, starts); found != 0; found &= found - 1) {
+            const int i = std::countr_zero(found);
             const qsizetype pos = b + i;
-            if constexpr (Long) {
-                const uint32_t key = load32(p);
-                const uint64_t h = key * kHashFactor;
-                const uint64_t word = bloom[h >> bloomShift];
-                if ((word >> ((h >> 20) & 63)) & (word >> ((h >> 26) & 63)) & 1) [[unlikely]] {
-                    for (uint32_t s = static_cast<uint32_t>(h >> 32) & prefixMask;
-                         prefixes[s].end != 0; s = (s + 1) & prefixMask) {
-                        if (prefixes[s].key != key) continue;
-                        for (uint32_t j = prefixes[s].begin; j < prefixes[s].end; ++j)
-                            candidate(pass, longForms[j], p, pos);
-                        break;
-                    }
+            const uint64_t bytes = load64(at + i);
+            for (int c = 0; c < classCount; ++c) {
+                const KeyClass& k = classes[c];
+                const size_t mask = k.table.size() - 1;
+                for (size_t t = k.home(static_cast<uint32_t>(bytes) & k.keyMask);
+                     k.table[t].length != 0; t = (t + 1) & mask) {
+                    const KeyClass::Member& m = k.table[t];
+                    if ((bytes & m.headMask()) != m.head || pos + m.length > pass.size) continue;
+                    if (m.length > 8 &&
+                        std::memcmp(pass.doc + pos + 8, formBytes[m.form] + 8, m.length - 8) != 0)
+                        continue;
+                    occurrence(pass, m, pos);
                 }
-            }
-            if constexpr (Short) {
-                const uint32_t k = key2(p);
-                if ((shortBits[k >> 6] >> (k & 63)) & 1) [[unlikely]] {
-                    for (uint32_t j = shortBegin[k]; j < shortBegin[k + 1]; ++j)
-                        candidate(pass, shortForms[j], p, pos);
-                }
-            }
-            if constexpr (One) {
-                if (oneByte[*p] >= 0) candidate(pass, static_cast<uint32_t>(oneByte[*p]), p, pos);
             }
         }
-    }
-}
-
-void Scanner::Engine::search(Pass& pass, qsizetype from, qsizetype to) const {
-    switch ((hasOne ? 4 : 0) | (hasShort ? 2 : 0) | (hasLong ? 1 : 0)) {
-        case 0:
-            return;
-        case 1:
-            return searchWith<false, false, true>(pass, from, to);
-        case 2:
-            return searchWith<false, true, false>(pass, from, to);
-        case 3:
-            return searchWith<false, true, true>(pass, from, to);
-        case 4:
-            return searchWith<true, false, false>(pass, from, to);
-        case 5:
-            return searchWith<true, false, true>(pass, from, to);
-        case 6:
-            return searchWith<true, true, false>(pass, from, to);
-        default:
-            return searchWith<true, true, true>(pass, from, to);
     }
 }
 
@@ -397,12 +521,14 @@ void sortByEntry(std::vector<uint64_t>& hits, size_t entries) {
 
 }  // namespace
 
-Scanner::Scanner(std::vector<EntryLine> entries)
-    : entries_(std::move(entries)), engine_(std::make_unique<Engine>(entries_)) {}
+Scanner::Scanner(std::vector<EntryLine> entries, Filter filter)
+    : entries_(std::move(entries)), engine_(std::make_unique<Engine>(entries_, filter)) {}
 
 Scanner::~Scanner() = default;
 Scanner::Scanner(Scanner&&) noexcept = default;
 Scanner& Scanner::operator=(Scanner&&) noexcept = default;
+
+const char* Scanner::filterName() const { return engine_->filterName; }
 
 std::vector<Hit> Scanner::scan(const QByteArray& document, ScanObserver* observer) const {
     Engine::Pass pass;

@@ -54,12 +54,19 @@ class Scanner {
   public:
     static constexpr qsizetype kProgressStep = 256 * 1024;
 
-    explicit Scanner(std::vector<EntryLine> entries);
+    // How candidates are found: with the vector instructions this processor
+    // has, or in plain C++. Both give the same hits; the choice is there so
+    // that both can be tested and measured.
+    enum class Filter { Fastest, Portable };
+
+    explicit Scanner(std::vector<EntryLine> entries, Filter filter = Filter::Fastest);
     ~Scanner();
     Scanner(Scanner&&) noexcept;
     Scanner& operator=(Scanner&&) noexcept;
 
     const std::vector<EntryLine>& entries() const { return entries_; }
+    // The vector instructions the scan uses: "AVX2", "SSE2" or "portable" (none).
+    const char* filterName() const;
     std::vector<Hit> scan(const QByteArray& document, ScanObserver* observer = nullptr) const;
 
   private:

@@ -236,18 +236,56 @@ TEST(Scanner, PerEntrySearchFollowsThePlainReadingOfTheRules) {
     }
 }
 
+const Scanner::Filter kFilters[] = {Scanner::Filter::Fastest, Scanner::Filter::Portable};
+
 TEST(Scanner, AgreesWithThePerEntrySearchOnRandomText) {
-    RandomText random(77);
-    for (int round = 0; round < 300; ++round) {
-        const std::vector<EntryLine> entries = random.library(1 + round % 40);
-        const PerEntrySearch plain(entries);
-        const Scanner scanner(entries);
-        // One scanner for several documents: nothing of one may leak into the next.
-        for (int d = 0; d < 6; ++d) {
-            const QByteArray doc = random.text(d % 2 ? 400 : 40);
-            ASSERT_EQ(scanner.scan(doc), plain.scan(doc))
-                << "round " << round << " document " << doc.toHex().constData();
+    for (Scanner::Filter filter : kFilters) {
+        RandomText random(77);
+        for (int round = 0; round < 300; ++round) {
+            const std::vector<EntryLine> entries = random.library(1 + round % 40);
+            const PerEntrySearch plain(entries);
+            const Scanner scanner(entries, filter);
+            // One scanner for several documents: nothing of one may leak into the next.
+            for (int d = 0; d < 6; ++d) {
+                const QByteArray doc = random.text(d % 2 ? 400 : 40);
+                ASSERT_EQ(scanner.scan(doc), plain.scan(doc))
+                    << scanner.filterName() << " round " << round << " document "
+                    << doc.toHex().constData();
+            }
         }
+    }
+}
+
+TEST(Scanner, AgreesWithThePerEntrySearchOnALargeLibrary) {
+    // Thousands of words over a small set of characters: the filter tables
+    // are large and full, and many words share their first characters.
+    std::mt19937 random(4242);
+    auto character = [&] {
+        const int lead = 0xB0 + static_cast<int>(random() % 3);
+        const int trail = 0xA1 + static_cast<int>(random() % 12);
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        return QByteArray(pair, 2);
+    };
+    std::vector<EntryLine> entries;
+    for (int i = 0; i < 2000; ++i) {
+        QByteArray wrong;
+        const int characters = random() % 40 == 0 ? 1 : 2 + static_cast<int>(random() % 3);
+        for (int c = 0; c < characters; ++c) wrong += character();
+        if (random() % 7 == 0) wrong += 'a';  // an odd length
+        QByteArray exceptions;
+        if (random() % 4 == 0) exceptions = character() + wrong;
+        entries.push_back({wrong, "r", exceptions});
+    }
+    QByteArray doc;
+    while (doc.size() < 20000) {
+        doc += random() % 3 == 0 ? entries[random() % entries.size()].wrong : character();
+        if (random() % 50 == 0) doc += "\n";
+    }
+    const std::vector<Hit> expected = PerEntrySearch(entries).scan(doc);
+    ASSERT_GT(expected.size(), 5000u);
+    for (Scanner::Filter filter : kFilters) {
+        const Scanner scanner(entries, filter);
+        EXPECT_EQ(scanner.scan(doc), expected) << scanner.filterName();
     }
 }
 
@@ -260,13 +298,16 @@ TEST(Scanner, AgreesAcrossBlocksAndProgressSteps) {
                                             {"\xB0"
                                              "A",
                                              "r", ""}};
-    const Scanner scanner(entries);
     const PerEntrySearch plain(entries);
-    for (int offset = 0; offset < 70; ++offset)
-        for (int run = 0; run < 140; run += (run < 70 ? 1 : 7)) {
-            const QByteArray doc = QByteArray(offset, 'x') + QByteArray(run, '\xB0') + "AA\xB0";
-            ASSERT_EQ(scanner.scan(doc), plain.scan(doc)) << offset << " " << run;
-        }
+    for (Scanner::Filter filter : kFilters) {
+        const Scanner scanner(entries, filter);
+        for (int offset = 0; offset < 70; ++offset)
+            for (int run = 0; run < 140; run += (run < 70 ? 1 : 7)) {
+                const QByteArray doc = QByteArray(offset, 'x') + QByteArray(run, '\xB0') + "AA\xB0";
+                ASSERT_EQ(scanner.scan(doc), plain.scan(doc))
+                    << scanner.filterName() << " " << offset << " " << run;
+            }
+    }
 
     // A document of several progress steps, scanned with an observer.
     RandomText random(5);
@@ -274,7 +315,9 @@ TEST(Scanner, AgreesAcrossBlocksAndProgressSteps) {
     QByteArray big;
     while (big.size() < 3 * Scanner::kProgressStep) big += random.text(400);
     ScanObserver observer;
-    EXPECT_EQ(Scanner(library).scan(big, &observer), PerEntrySearch(library).scan(big));
+    const std::vector<Hit> expected = PerEntrySearch(library).scan(big);
+    for (Scanner::Filter filter : kFilters)
+        EXPECT_EQ(Scanner(library, filter).scan(big, &observer), expected);
 }
 
 TEST(HitPosition, WritesAndReadsStartSemicolonEnd) {
