@@ -178,6 +178,13 @@ struct KeyClass {
     size_t home(uint32_t key) const {
         return static_cast<size_t>((key * kHashFactor) >> tableShift);
     }
+    void prefetch(uint32_t first4) const {
+#if defined(__GNUC__) || defined(__clang__)
+        __builtin_prefetch(&table[home(first4 & keyMask)]);
+#else
+        (void)first4;
+#endif
+    }
 
     void prepare(int keyBytes, const std::vector<Member>& members) {
         keyMask = keyBytes == 4 ? 0xFFFFFFFFU : (1U << (8 * keyBytes)) - 1;
@@ -304,6 +311,10 @@ struct Scanner::Engine {
         std::vector<uint64_t> hits;
         uint64_t last = 0;
         uint32_t lastLength = 0;
+
+        // The bytes from pos on, `readable` of them readable. Past the
+        // block searched last, at most kReadAhead bytes are asked for.
+        const Byte* bytesAt(qsizetype pos, qsizetype readable);
     };
 
     std::vector<const Byte*> formBytes;
@@ -459,28 +470,42 @@ void Scanner::Engine::search(Pass& pass, qsizetype from, qsizetype to) const {
     searchWith<portableClassify>(pass, from, to);
 }
 
+const Byte* Scanner::Engine::Pass::bytesAt(qsizetype pos, qsizetype readable) {
+    if (pos + readable <= size) return doc + pos;
+    // The last bytes are read from a zero-padded copy, made when the first
+    // block that needs it is searched.
+    if (tailStart < 0) {
+        tailStart = pos - pos % kBlock;
+        std::memcpy(tail, doc + tailStart, static_cast<size_t>(size - tailStart));
+    }
+    return tail + (pos - tailStart);
+}
+
 template <Classify classify>
 void Scanner::Engine::searchWith(Pass& pass, qsizetype from, qsizetype to) const {
-    for (qsizetype b = from; b < to; b += kBlock) {
-        const Byte* at = pass.doc + b;
-        if (b + kBlock + kReadAhead > pass.size) {
-            // The last bytes are read from a zero-padded copy.
-            if (pass.tailStart < 0) {
-                pass.tailStart = b;
-                std::memcpy(pass.tail, pass.doc + b, static_cast<size_t>(pass.size - b));
+    // The candidates of a few blocks are gathered first and their places in
+    // the tables fetched ahead, so that the cache misses overlap.
+    constexpr qsizetype kBatch = 16 * kBlock;
+    uint16_t candidates[kBatch];
+    for (qsizetype batch = from; batch < to; batch += kBatch) {
+        int count = 0;
+        for (qsizetype b = batch; b < std::min(to, batch + kBatch); b += kBlock) {
+            const Byte* at = pass.bytesAt(b, kBlock + kReadAhead);
+            uint64_t lead, trail;
+            classify(at, lead, trail);
+            const uint64_t pairs =
+                lead & ((trail >> 1) | static_cast<uint64_t>(isTrail(at[kBlock])) << 63);
+            uint64_t starts = characterStartsOf(pairs, pass.carry);
+            if (pass.size - b < kBlock) starts &= (1ULL << (pass.size - b)) - 1;
+            for (uint64_t found = filter(classes, at, starts); found != 0; found &= found - 1) {
+                const int i = std::countr_zero(found);
+                candidates[count++] = static_cast<uint16_t>(b - batch + i);
+                for (int c = 0; c < classCount; ++c) classes[c].prefetch(load32(at + i));
             }
-            at = pass.tail + (b - pass.tailStart);
         }
-        uint64_t lead, trail;
-        classify(at, lead, trail);
-        const uint64_t pairs =
-            lead & ((trail >> 1) | static_cast<uint64_t>(isTrail(at[kBlock])) << 63);
-        uint64_t starts = characterStartsOf(pairs, pass.carry);
-        if (pass.size - b < kBlock) starts &= (1ULL << (pass.size - b)) - 1;
-        for (uint64_t found = filter(classes, at, starts); found != 0; found &= found - 1) {
-            const int i = std::countr_zero(found);
-            const qsizetype pos = b + i;
-            const uint64_t bytes = load64(at + i);
+        for (int n = 0; n < count; ++n) {
+            const qsizetype pos = batch + candidates[n];
+            const uint64_t bytes = load64(pass.bytesAt(pos, 8));
             for (int c = 0; c < classCount; ++c) {
                 const KeyClass& k = classes[c];
                 const size_t mask = k.table.size() - 1;
