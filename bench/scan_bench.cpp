@@ -1,17 +1,22 @@
 // Speed of the scan engine against the per-entry search, on real prose and
-// real words from Debian packages (fortunes-zh, python3-jieba); and of
-// tavrel-check against grep -F on the same document and forms. Prints figures
-// of this machine; everything is deterministic except the clock.
+// real words from Debian packages (fortunes-zh, python3-jieba); of many small
+// documents read from disk; of the main window's proofreading pass; and of
+// tavrel-check against grep -F on the same document and forms. Prints the
+// figures of this machine next to their targets; everything is deterministic
+// except the clock.
 //
-// scan_bench [--check PATH-TO-tavrel-check] [--size MB]
+// scan_bench [--check PATH-TO-tavrel-check] [--size MB] [--part 1|2|3|4]
 
+#include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QString>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -22,8 +27,14 @@
 #include <random>
 #include <vector>
 
+#include "app/MainWindow.h"
+#include "app/ProgramState.h"
+#include "app/Prompter.h"
+#include "app/SystemPlatform.h"
+#include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
 #include "documents/GbkCodec.h"
+#include "library/WordDatabase.h"
 #include "proofread/PerEntrySearch.h"
 #include "proofread/Scanner.h"
 
@@ -48,7 +59,31 @@ double timeIt(int runs, const std::function<void()>& work) {
     return median(times);
 }
 
-double peakMemoryMB() {
+double mbPerSecond(qsizetype bytes, double seconds) {
+    return static_cast<double>(bytes) / kMB / seconds;
+}
+
+const char* verdict(bool met) { return met ? "met" : "MISSED"; }
+
+// A figure of /proc/self/status ("VmRSS", "VmHWM") in MB.
+double statusMB(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toDouble() / 1024;
+    return 0;
+}
+
+// Starts a new peak-memory window: freed memory goes back to the system, so
+// that what comes next shows as growth, and the peak becomes what is resident now.
+bool resetPeak() {
+    malloc_trim(0);
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+double processPeakMB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
@@ -80,6 +115,18 @@ QByteArray cutAtCharacter(const QByteArray& text, qsizetype size) {
         end = next;
     }
     return text.left(end);
+}
+
+// `count` pieces of `size` bytes or a little less, cut from `text` one after
+// the other at character boundaries.
+std::vector<QByteArray> pieces(const QByteArray& text, int count, qsizetype size) {
+    std::vector<QByteArray> out;
+    qsizetype at = 0;
+    for (int i = 0; i < count; ++i) {
+        out.push_back(cutAtCharacter(text.mid(at, size + 1), size));
+        at += out.back().size();
+    }
+    return out;
 }
 
 // The fortunes' text (colour codes and separators left out) in GBK, repeated
@@ -139,152 +186,275 @@ std::vector<QByteArray> shuffledWords(const QString& dictionary) {
 
 // The first n words as entries; every fifth has an exception phrase, so the
 // exception test is part of the measurement.
-std::vector<EntryLine> library(const std::vector<QByteArray>& words, size_t n) {
-    std::vector<EntryLine> entries;
-    const QByteArray right = GbkCodec::encode(QStringLiteral("正"));
-    const QByteArray before = GbkCodec::encode(QStringLiteral("的"));
-    for (size_t i = 0; i < n && i < words.size(); ++i)
-        entries.push_back({words[i], right, i % 5 == 0 ? before + words[i] : QByteArray()});
+std::vector<WordEntry> library(const std::vector<QByteArray>& words, size_t n) {
+    std::vector<WordEntry> entries;
+    for (size_t i = 0; i < n && i < words.size(); ++i) {
+        WordEntry e;
+        e.tgrade = gbk(QStringLiteral("基本"));
+        e.tclass = gbk(QStringLiteral("词语"));
+        e.terror = words[i];
+        e.tright = gbk(QStringLiteral("正"));
+        if (i % 5 == 0) e.tbut = gbk(QStringLiteral("的")) + words[i];
+        entries.push_back(e);
+    }
     return entries;
 }
 
-// What a window does with the progress calls: look at a clock each time.
-class TimedObserver : public ScanObserver {
-  public:
-    void bytesDone(qsizetype done) override {
-        last = done;
-        due = Clock::now() > nextPaint;
+std::vector<EntryLine> lines(const std::vector<WordEntry>& entries) {
+    std::vector<EntryLine> out;
+    for (const WordEntry& e : entries) out.push_back(EntryLine::fromEntry(e));
+    return out;
+}
+
+void engineTable(const QByteArray& document, const std::vector<QByteArray>& words) {
+    std::printf(
+        "1. The engine's one pass against one search per entry (engine: median of 5, the others "
+        "of 3)\n");
+    std::printf("%8s %9s %10s %10s %11s %8s %9s %9s %8s %5s\n", "entries", "prepare", "engine",
+                "portable", "per-entry", "(slice)", "ratio", "hits", "memory", "same");
+    // The per-entry search takes time in proportion to the library, so it reads a slice.
+    struct Row {
+        size_t entries;
+        qsizetype slice;
+        double target;
+    };
+    const Row rows[] = {{1000, 2 << 20, 900}, {10000, 1 << 20, 900}, {50000, 256 << 10, 400}};
+    std::vector<QString> verdicts;
+    const char* filterName = "";
+    for (const Row& row : rows) {
+        const std::vector<EntryLine> entries = lines(library(words, row.entries));
+        const bool peakKnown = resetPeak();
+        const double before = statusMB("VmRSS");
+        const double prepare = timeIt(3, [&] { Scanner scanner(entries); });
+        const Scanner scanner(entries);
+        filterName = scanner.filterName();
+        std::vector<Hit> hits;
+        const double engine = timeIt(5, [&] { hits = scanner.scan(document); });
+        const double memory = peakKnown ? statusMB("VmHWM") - before : processPeakMB();
+        const Scanner portable(entries, Scanner::Filter::Portable);
+        std::vector<Hit> portableHits;
+        const double plainFilter = timeIt(3, [&] { portableHits = portable.scan(document); });
+        const QByteArray part = cutAtCharacter(document, row.slice);
+        const PerEntrySearch plain(entries);
+        const double perEntry = timeIt(3, [&] { plain.scan(part); });
+        const bool same = plain.scan(part) == scanner.scan(part) && portableHits == hits;
+        const double rate = mbPerSecond(document.size(), engine);
+        const double ratio = rate / mbPerSecond(part.size(), perEntry);
+        std::printf(
+            "%8zu %6.1f ms %5.0f MB/s %5.0f MB/s %6.2f MB/s %5.2f MB %8.0fx %9zu %5.0f MB %5s\n",
+            row.entries, prepare * 1000, rate, mbPerSecond(document.size(), plainFilter),
+            mbPerSecond(part.size(), perEntry), static_cast<double>(part.size()) / kMB, ratio,
+            hits.size(), memory, same ? "yes" : "NO");
+        verdicts.push_back(QStringLiteral("%1 entries: %2 MB/s (target %3): %4")
+                               .arg(row.entries)
+                               .arg(rate, 0, 'f', 0)
+                               .arg(row.target)
+                               .arg(QLatin1String(verdict(rate >= row.target))));
+        if (row.entries == 10000)
+            verdicts.push_back(QStringLiteral("10000 entries: %1x the per-entry search (target "
+                                              "200x): %2")
+                                   .arg(ratio, 0, 'f', 0)
+                                   .arg(QLatin1String(verdict(ratio >= 200))));
+        if (row.entries == 50000)
+            verdicts.push_back(QStringLiteral("50000 entries: prepared in %1 ms (target < 100): %2")
+                                   .arg(prepare * 1000, 0, 'f', 1)
+                                   .arg(QLatin1String(verdict(prepare < 0.1))));
     }
-    bool stopRequested() override { return false; }
-    qsizetype last = 0;
-    bool due = false;
-    Clock::time_point nextPaint = Clock::now();
+    std::printf(
+        "(engine: %s; portable: the same engine without vector instructions; per-entry search "
+        "measured on the slice shown; memory: peak resident growth while the engine was built "
+        "and used; same: all three give the same hits)\n",
+        filterName);
+    for (const QString& v : verdicts) std::printf("  %s\n", qPrintable(v));
+    std::printf("\n");
+}
+
+void smallDocuments(const QByteArray& document, const std::vector<EntryLine>& entries,
+                    const QString& dir) {
+    std::vector<QString> paths;
+    int i = 0;
+    for (const QByteArray& piece : pieces(document, 2000, 10 * 1024)) {
+        paths.push_back(QDir(dir).filePath(QStringLiteral("d%1.txt").arg(i++)));
+        writeAll(paths.back(), piece);
+    }
+    const Scanner scanner(entries);
+    qsizetype bytes = 0;
+    size_t hits = 0;
+    const double seconds = timeIt(5, [&] {
+        bytes = 0;
+        hits = 0;
+        for (const QString& path : paths) {
+            const QByteArray text = DocumentFile::read(path).value_or(QByteArray());
+            bytes += text.size();
+            hits += scanner.scan(text).size();
+        }
+    });
+    const double rate = mbPerSecond(bytes, seconds);
+    std::printf("2. 2,000 documents of 10 KB read from disk, 10,000 entries (median of 5)\n");
+    std::printf("  read and scan: %.0f MB/s, %zu hits (target 400 MB/s): %s\n\n", rate, hits,
+                verdict(rate >= 400));
+}
+
+// The computer of the window's pass: this one, with the program directory
+// where the benchmark put its library.
+class BenchPlatform : public SystemPlatform {
+  public:
+    explicit BenchPlatform(const QString& dir) : dir(dir + QLatin1Char('/')) {}
+    QString programDirectory() override { return dir; }
+    QString appDataDirectory() override { return dir + QStringLiteral("appdata"); }
+    bool isOnline() override { return false; }
+
+  private:
+    QString dir;
 };
 
-double run(const QString& command) {
-    return timeIt(3, [&] {
-        if (std::system(command.toLocal8Bit().constData()) < 0) std::exit(2);
+// Answers every box with OK and remembers the last text.
+class QuietPrompter : public Prompter {
+  public:
+    QString last;
+    Answer message(Icon, const QString&, const QString& text, Buttons) override {
+        last = text;
+        return Answer::Ok;
+    }
+    QStringList openFiles(const FileDialog&) override { return {}; }
+    QString saveFile(const FileDialog&) override { return {}; }
+};
+
+void windowPass(const QByteArray& document, const std::vector<WordEntry>& entries,
+                const QString& dir) {
+    const QString program = QDir(dir).filePath(QStringLiteral("program"));
+    const QString documents = QDir(dir).filePath(QStringLiteral("window"));
+    QDir().mkpath(program);
+    QDir().mkpath(documents);
+    const std::vector<QByteArray> texts = pieces(document, 100, 100 * 1024);
+    for (size_t i = 0; i < texts.size(); ++i)
+        writeAll(
+            QDir(documents).filePath(QStringLiteral("w%1.txt").arg(i, 3, 10, QLatin1Char('0'))),
+            texts[i]);
+    {
+        WordDatabase db;
+        if (db.open(QDir(program).filePath(QStringLiteral("jdck.mdb"))) !=
+                WordDatabase::OpenResult::Created ||
+            !db.addEntries(entries)) {
+            std::fprintf(stderr, "cannot build the library: %s\n", qPrintable(db.lastError()));
+            std::exit(2);
+        }
+    }
+
+    ProgramState state;
+    BenchPlatform platform(program);
+    QuietPrompter prompter;
+    MainWindow window(state, platform, prompter);
+    window.show();
+    window.findChild<DirectoryBox*>(QStringLiteral("directoryBox"))->setDirectory(documents);
+    window.fillFileList();
+    QCoreApplication::processEvents();
+    auto* grid = window.findChild<QTableWidget*>(QStringLiteral("resultGrid"));
+    int rows = 0;
+    const double seconds = timeIt(3, [&] {
+        prompter.last.clear();
+        window.runProofread();
+        rows = grid->rowCount();
     });
+    if (prompter.last != QStringLiteral("校对完毕！")) {
+        std::fprintf(stderr, "the pass ended with: %s\n", qPrintable(prompter.last));
+        std::exit(2);
+    }
+    // What the engine does of it: prepare the entries and scan the documents.
+    const std::vector<EntryLine> scanned = lines(entries);
+    const double engine = timeIt(5, [&] {
+        const Scanner scanner(scanned);
+        for (const QByteArray& text : texts) scanner.scan(text);
+    });
+    std::printf(
+        "3. The window's 校对 over 100 documents of 100 KB, 10,000 entries, offscreen "
+        "(median of 3)\n");
+    std::printf("  %.0f ms for %d rows (target < 2000 ms): %s\n", seconds * 1000, rows,
+                verdict(seconds < 2));
+    std::printf(
+        "  the engine's share: %.1f ms (%.0f%%) to prepare the entries and scan the same "
+        "documents\n\n",
+        engine * 1000, 100 * engine / seconds);
+}
+
+double runCommand(const QString& command) {
+    return timeIt(5, [&] {
+        if (std::system(command.toLocal8Bit().constData()) == -1) std::exit(2);
+    });
+}
+
+void checkAgainstGrep(const QString& check, const QByteArray& document,
+                      const std::vector<WordEntry>& entries, const QString& dir) {
+    std::printf(
+        "4. tavrel-check against grep -F -c -f: 20 MB document, 10,000 entries, whole program "
+        "runs with their output (median of 5)\n");
+    if (!QFileInfo(check).isExecutable()) {
+        std::printf("  tavrel-check not found at %s (give --check PATH)\n\n", qPrintable(check));
+        return;
+    }
+    const QString doc = QDir(dir).filePath(QStringLiteral("document.txt"));
+    const QString tsv = QDir(dir).filePath(QStringLiteral("library.tsv"));
+    const QString patterns = QDir(dir).filePath(QStringLiteral("patterns.gbk"));
+    const QString out = QDir(dir).filePath(QStringLiteral("out"));
+    writeAll(doc, document);
+    QByteArray tsvText = "tgrade\ttclass\tterror\ttright\ttbut\n";
+    QByteArray patternText;
+    for (const WordEntry& e : entries) {
+        tsvText += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+                       .arg(fromGbk(e.tgrade), fromGbk(e.tclass), fromGbk(e.terror),
+                            fromGbk(e.tright), fromGbk(e.tbut))
+                       .toUtf8();
+        patternText += e.terror + '\n';
+    }
+    writeAll(tsv, tsvText);
+    writeAll(patterns, patternText);
+
+    const double checkTime =
+        runCommand(QStringLiteral("'%1' --library '%2' --mode quick '%3' > '%4' 2>/dev/null")
+                       .arg(check, tsv, doc, out));
+    const qsizetype rows = readAll(out).count('\n');
+    const double grepTime = runCommand(
+        QStringLiteral("LC_ALL=C grep -F -c -f '%1' '%2' > '%3'").arg(patterns, doc, out));
+    std::printf("  tavrel-check --mode quick (TSV library, %lld rows written): %7.3f s\n",
+                static_cast<long long>(rows), checkTime);
+    std::printf("  grep -F -c -f (same forms, GBK bytes, LC_ALL=C; %s lines):     %7.3f s\n",
+                readAll(out).trimmed().constData(), grepTime);
+    std::printf("  tavrel-check is %.1fx as fast as grep (target 5x): %s\n\n", grepTime / checkTime,
+                verdict(grepTime / checkTime >= 5));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QString check =
-        QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath() + QStringLiteral("/tavrel-check");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QString check = QCoreApplication::applicationDirPath() + QStringLiteral("/tavrel-check");
     qsizetype size = 20 * 1024 * 1024;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (QByteArray(argv[i]) == "--check") check = QString::fromLocal8Bit(argv[i + 1]);
-        if (QByteArray(argv[i]) == "--size") size = QByteArray(argv[i + 1]).toLongLong() << 20;
+    QString part;  // all of them
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--check")) check = args[i + 1];
+        if (args[i] == QLatin1String("--size")) size = args[i + 1].toLongLong() << 20;
+        if (args[i] == QLatin1String("--part")) part = args[i + 1];
     }
+    auto wanted = [&](const char* number) {
+        return part.isEmpty() || part == QLatin1String(number);
+    };
 
     const QByteArray document = prose(size);
     const std::vector<QByteArray> words = shuffledWords(jiebaDictionary());
     std::printf(
-        "Document: %.1f MB of fortunes-zh prose in GBK, repeated; %zu dictionary words "
-        "of 2-4 characters from python3-jieba\n",
+        "Document: %.1f MB of fortunes-zh prose in GBK, repeated; libraries drawn from %zu "
+        "python3-jieba words of 2-4 characters (every fifth entry with an exception phrase).\n"
+        "One core; figures are medians, MB/s of document bytes.\n\n",
         static_cast<double>(document.size()) / kMB, words.size());
-    std::printf("One core; medians of 5 runs (engine) and 3 runs (per-entry search).\n\n");
-    std::printf("%8s %10s %12s %14s %10s %9s %10s %9s\n", "entries", "prepare", "engine",
-                "per-entry", "(slice)", "ratio", "hits", "same");
 
-    // The per-entry search takes time in proportion to the library, so it reads a slice.
-    const std::pair<size_t, qsizetype> sizes[] = {
-        {1000, 2 << 20}, {10000, 1 << 20}, {50000, 256 << 10}};
-    for (const auto& [n, slice] : sizes) {
-        const std::vector<EntryLine> entries = library(words, n);
-        const double prepare = timeIt(3, [&] { Scanner scanner(entries); });
-        const Scanner scanner(entries);
-        size_t hits = 0;
-        const double engine = timeIt(5, [&] { hits = scanner.scan(document).size(); });
-        const QByteArray part = cutAtCharacter(document, slice);
-        const PerEntrySearch plain(entries);
-        const double perEntry = timeIt(3, [&] { plain.scan(part); });
-        const bool same = plain.scan(part) == scanner.scan(part);
-        const double engineRate = static_cast<double>(document.size()) / kMB / engine;
-        const double plainRate = static_cast<double>(part.size()) / kMB / perEntry;
-        std::printf("%8zu %7.1f ms %7.0f MB/s %9.2f MB/s %7.2f MB %8.0fx %10zu %9s\n", n,
-                    prepare * 1000, engineRate, plainRate, static_cast<double>(part.size()) / kMB,
-                    engineRate / plainRate, hits, same ? "yes" : "NO");
-    }
-    std::printf(
-        "(per-entry search measured on the slice shown, the engine on the whole document;"
-        " 'same': both give the same hits on the slice)\n\n");
-
-    const std::vector<EntryLine> tenThousand = library(words, 10000);
-    const Scanner scanner(tenThousand);
-
+    if (wanted("1")) engineTable(document, words);
     QTemporaryDir dir;
-    std::vector<QString> paths;
-    {
-        qsizetype at = 0;
-        for (int i = 0; i < 2000; ++i) {
-            const QByteArray piece = cutAtCharacter(document.mid(at, 10 * 1024 + 1), 10 * 1024);
-            at += piece.size();
-            paths.push_back(dir.filePath(QStringLiteral("d%1.txt").arg(i)));
-            writeAll(paths.back(), piece);
-        }
-    }
-    qsizetype smallBytes = 0;
-    const double small = timeIt(5, [&] {
-        smallBytes = 0;
-        for (const QString& path : paths) {
-            const QByteArray text = DocumentFile::read(path).value_or(QByteArray());
-            smallBytes += text.size();
-            scanner.scan(text);
-        }
-    });
-    std::printf(
-        "2,000 documents of 10 KB read from disk, 10,000 entries: %.0f MB/s "
-        "(read and scan)\n",
-        static_cast<double>(smallBytes) / kMB / small);
-
-    std::vector<QByteArray> hundred;
-    for (int i = 0; i < 100; ++i) hundred.push_back(document.mid(i * 100 * 1024, 100 * 1024));
-    TimedObserver observer;
-    const double window = timeIt(5, [&] {
-        for (const QByteArray& text : hundred) scanner.scan(text, &observer);
-    });
-    std::printf(
-        "100 documents of 100 KB, 10,000 entries, with progress calls: engine %.1f ms "
-        "(its share of the window's pass)\n\n",
-        window * 1000);
-
-    // The command-line tool against grep -F, same document, same forms.
-    const QString doc = dir.filePath(QStringLiteral("document.txt"));
-    const QString tsv = dir.filePath(QStringLiteral("library.tsv"));
-    const QString patterns = dir.filePath(QStringLiteral("patterns.gbk"));
-    writeAll(doc, document);
-    QByteArray tsvText = "tgrade\ttclass\tterror\ttright\ttbut\n";
-    QByteArray patternText;
-    for (const EntryLine& entry : tenThousand) {
-        tsvText += QStringLiteral("基本\t词语\t%1\t%2\t%3\n")
-                       .arg(GbkCodec::decode(entry.wrong), GbkCodec::decode(entry.right),
-                            GbkCodec::decode(entry.exceptions))
-                       .toUtf8();
-        patternText += entry.wrong + '\n';
-    }
-    writeAll(tsv, tsvText);
-    writeAll(patterns, patternText);
-    if (!QFileInfo(check).isExecutable()) {
-        std::printf("tavrel-check not found at %s (give --check PATH)\n", qPrintable(check));
-        return 0;
-    }
-    const QString out = dir.filePath(QStringLiteral("out"));
-    const QString checkCommand =
-        QStringLiteral("'%1' --library '%2' --mode quick '%3' > '%4' 2>/dev/null")
-            .arg(check, tsv, doc, out);
-    const double checkTime = run(checkCommand);
-    const qsizetype rows = readAll(out).count('\n');
-    const QString grepCommand =
-        QStringLiteral("LC_ALL=C grep -F -c -f '%1' '%2' > '%3'").arg(patterns, doc, out);
-    const double grepTime = run(grepCommand);
-    std::printf("20 MB document, 10,000 entries, whole program runs (median of 3):\n");
-    std::printf("  tavrel-check --mode quick (TSV library, %lld rows written): %7.3f s\n",
-                static_cast<long long>(rows), checkTime);
-    std::printf("  grep -F -c -f (same forms, GBK, LC_ALL=C; %s lines):         %7.3f s\n",
-                readAll(out).trimmed().constData(), grepTime);
-    std::printf("  tavrel-check is %.1fx as fast as grep\n\n", grepTime / checkTime);
-    std::printf("Peak memory (getrusage): %.0f MB\n", peakMemoryMB());
+    const std::vector<WordEntry> tenThousand = library(words, 10000);
+    if (wanted("2")) smallDocuments(document, lines(tenThousand), dir.path());
+    if (wanted("3")) windowPass(document, tenThousand, dir.path());
+    if (wanted("4")) checkAgainstGrep(check, document, tenThousand, dir.path());
+    std::printf("Peak memory of the whole benchmark (getrusage): %.0f MB\n", processPeakMB());
     return 0;
 }
