@@ -105,6 +105,8 @@ class MainWindow : public QMainWindow {
     // Reads the file and puts it into documentEdit; an unreadable one shows
     // empty and is marked, so that Save will not write the empty text over it.
     std::optional<QByteArray> showDocument(const QString& path);
+    // The same with the file's bytes already read (nullopt: unreadable).
+    void putDocument(const QString& path, const std::optional<QByteArray>& bytes);
     // Writes documentEdit to `path` and returns the bytes written; says why
     // when it cannot.
     std::optional<QByteArray> writeShownDocument(const QString& path);

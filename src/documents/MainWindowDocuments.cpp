@@ -69,13 +69,17 @@ void MainWindow::openDocuments() {
 
 std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
     std::optional<QByteArray> bytes = DocumentFile::read(path);
+    putDocument(path, bytes);
+    return bytes;
+}
+
+void MainWindow::putDocument(const QString& path, const std::optional<QByteArray>& bytes) {
     shownView = DocumentView(bytes.value_or(QByteArray()));
     if (bytes)
         unreadablePath.clear();
     else
         unreadablePath = path;
     documentEdit->setPlainText(shownView.text());
-    return bytes;
 }
 
 void MainWindow::selectBytes(qsizetype byteStart, qsizetype byteLength) {

@@ -10,7 +10,9 @@
 #include <QStatusBar>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <functional>
+#include <limits>
 
 #include "app/GridRows.h"
 #include "app/MainWindow.h"
@@ -36,52 +38,62 @@ QTableWidgetItem* readOnlyCell(const QString& text) {
 }
 
 // Shows a scan's progress without letting the painting slow the scan: the
-// window is updated and events run at most about 30 times a second.
+// window is updated and its events run at most about 30 times a second. The
+// progress bar counts the bytes of the document being scanned.
 class WindowScanProgress : public ScanObserver {
   public:
     WindowScanProgress(QProgressBar* progressBar, const bool& exiting,
                        std::function<void(qsizetype, qsizetype)> select)
-        : progressBar(progressBar), exiting(exiting), select(std::move(select)) {
-        sinceUpdate.start();
+        : progressBar(progressBar), exiting(exiting), select(std::move(select)) {}
+
+    // True when the window has not been updated for a while, so that what is
+    // put into it now will be seen.
+    bool due() const {
+        return !sinceUpdate.isValid() || sinceUpdate.elapsed() >= kRepaintIntervalMs;
     }
 
+    void startDocument(qsizetype size) {
+        // A progress bar counts in int: a document past 2 GB is counted in larger units.
+        shift = 0;
+        while ((size >> shift) > std::numeric_limits<int>::max()) ++shift;
+        progressBar->setMaximum(std::max(1, static_cast<int>(size >> shift)));
+        bytes = 0;
+        lastLength = 0;
+    }
+    void bytesDone(qsizetype done) override {
+        bytes = done;
+        if (due()) update();
+    }
+    bool stopRequested() override { return exiting; }
     void occurrenceFound(qsizetype start, qsizetype length) override {
         lastStart = start;
         lastLength = length;
-        pending = true;
-        updateIfDue();
     }
-    void entryDone(qsizetype done) override {
-        entriesDone = done;
-        updateIfDue();
-    }
-    bool stopRequested() override { return exiting; }
 
-    // The state a scan ends a document with: its last occurrence selected.
-    void finishDocument() {
-        update();
-        QCoreApplication::processEvents();
+    // After a document's rows are listed. A document that is showing is left
+    // with its last occurrence selected, as a search entry by entry leaves it.
+    void finishDocument(bool shown) {
+        if (shown && lastLength > 0) select(lastStart - 1, lastLength);
+        if (due()) update();
+    }
+    // Between the documents that are passed over.
+    void passOver() {
+        if (due()) update();
     }
 
   private:
-    void updateIfDue() {
-        if (sinceUpdate.elapsed() < kRepaintIntervalMs) return;
-        update();
-        QCoreApplication::processEvents();
-        sinceUpdate.restart();
-    }
     void update() {
-        if (pending) select(lastStart - 1, lastLength);
-        pending = false;
-        progressBar->setValue(static_cast<int>(entriesDone));
+        progressBar->setValue(static_cast<int>(bytes >> shift));
+        QCoreApplication::processEvents();
+        sinceUpdate.start();
     }
 
     QProgressBar* progressBar;
     const bool& exiting;
     std::function<void(qsizetype, qsizetype)> select;
-    QElapsedTimer sinceUpdate;
-    qsizetype lastStart = 0, lastLength = 0, entriesDone = 0;
-    bool pending = false;
+    QElapsedTimer sinceUpdate;  // invalid until the first update: the first document is due
+    qsizetype bytes = 0, lastStart = 0, lastLength = 0;
+    int shift = 0;
 };
 
 }  // namespace
@@ -123,7 +135,6 @@ void MainWindow::runProofread() {
         prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("尚没有校对词库！"));
         return;
     }
-    const qsizetype n = static_cast<qsizetype>(entries.size());
 
     setBusy(true);
     resultGrid->setEnabled(false);
@@ -144,10 +155,13 @@ void MainWindow::runProofread() {
     });
     const QString directory = currentDirectory();
     const int items = fileCheckList->count();
+    int lastTicked = items - 1;
+    while (lastTicked >= 0 && fileCheckList->item(lastTicked)->checkState() != Qt::Checked)
+        --lastTicked;
     for (int i = 0; i < items && !exiting; ++i) {
         QListWidgetItem* item = fileCheckList->item(i);
         if (item->checkState() != Qt::Checked) {
-            QCoreApplication::processEvents();
+            progress.passOver();
             continue;
         }
         {
@@ -157,15 +171,19 @@ void MainWindow::runProofread() {
         }
         state.currentFilePath = documentPath(directory, item->text());
         setStatusText(QStringLiteral("正在校对：") + state.currentFilePath + QStringLiteral(" ……"));
-        const std::optional<QByteArray> text = showDocument(state.currentFilePath);
+        const std::optional<QByteArray> text = DocumentFile::read(state.currentFilePath);
         if (!text) unreadable.append(item->text());
-        progressBar->setMaximum(static_cast<int>(n));
+        // Laying out a document in the editor costs more than scanning it: it
+        // goes there when the window will show it, and the last one always.
+        const bool shown = i == lastTicked || progress.due();
+        if (shown) putDocument(state.currentFilePath, text);
+        progress.startDocument(text ? text->size() : 0);
         const std::vector<Hit> hits = scanner.scan(text.value_or(QByteArray()), &progress);
         for (const Hit& hit : hits)
             appendHitRow(item->text(), checkWordList[static_cast<size_t>(hit.entry)], hit.start,
                          hit.length);
         if (!hits.empty()) resultGrid->scrollToBottom();
-        progress.finishDocument();
+        progress.finishDocument(shown);
     }
 
     setBusy(false);

@@ -582,11 +582,8 @@ std::vector<Hit> Scanner::scan(const QByteArray& document, ScanObserver* observe
         hits.push_back({entry, static_cast<qsizetype>(h & ((1ULL << kPositionBits) - 1)) + 1,
                         entries_[static_cast<size_t>(entry)].wrong.size()});
     }
-    if (observer && !stopped) {
-        if (pass.last != 0)
-            observer->occurrenceFound(
-                static_cast<qsizetype>(pass.last & ((1ULL << kPositionBits) - 1)), pass.lastLength);
-        observer->entryDone(static_cast<qsizetype>(entries_.size()));
-    }
+    if (observer && !stopped && pass.last != 0)
+        observer->occurrenceFound(static_cast<qsizetype>(pass.last & ((1ULL << kPositionBits) - 1)),
+                                  pass.lastLength);
     return hits;
 }

@@ -33,8 +33,6 @@ class ScanObserver {
     // or not, 1-based start) that a search entry by entry would find last, so
     // that a window can leave it selected.
     virtual void occurrenceFound(qsizetype /*start*/, qsizetype /*length*/) {}
-    // Once per document, when it is done: every entry has then been searched.
-    virtual void entryDone(qsizetype /*done*/) {}
 };
 
 // Finds the hits of a set of entries in a document's bytes.

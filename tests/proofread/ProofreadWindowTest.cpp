@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "proofread/CheckCommand.h"
+#include "proofread/Scanner.h"
 #include "support/WindowFixture.h"
 
 namespace {
@@ -178,6 +179,42 @@ TEST_F(ProofreadWindowTest, PickingARowShowsItsHitInItsDocument) {
     EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("按装"));
     EXPECT_EQ(editor()->textCursor().selectionStart(), 3);
     EXPECT_TRUE(prompter.allAnswered());
+}
+
+TEST_F(ProofreadWindowTest, ProgressCountsTheBytesOfTheDocumentBeingScanned) {
+    addEntry("基本", "按装", "安装");
+    // Big enough for several progress steps; the pass's first window update
+    // comes after the first step.
+    QByteArray big = gbk(QStringLiteral("按装"));
+    while (big.size() < 3 * Scanner::kProgressStep) big += gbk(QStringLiteral("正文，按装。"));
+    writeDocument(QStringLiteral("a.txt"), big);
+    writeDocument(QStringLiteral("b.txt"), gbk(QStringLiteral("先按装，再按装")));
+    writeDocument(QStringLiteral("c.txt"), gbk(QStringLiteral("按装")));
+    start();
+    changeDirectory(documents());
+    untick(QStringLiteral("c.txt"));
+    int maximum = 0, value = 0;
+    bool busyShown = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        maximum = find<QProgressBar>("progressBar")->maximum();
+        value = find<QProgressBar>("progressBar")->value();
+        busyShown = find<QLabel>("busyLabel")->isVisible() &&
+                    find<QLabel>("busyLabel")->text() == QStringLiteral("校对中 ……");
+    });
+    window->show();
+    proofread();
+    EXPECT_EQ(maximum, big.size());
+    EXPECT_EQ(value, Scanner::kProgressStep);
+    EXPECT_TRUE(busyShown);
+
+    // The last ticked document stays in view, its last occurrence selected.
+    EXPECT_EQ(state.currentFilePath, documents() + QStringLiteral("/b.txt"));
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("先按装，再按装"));
+    EXPECT_EQ(editor()->textCursor().selectionStart(), 5);
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("按装"));
+    EXPECT_FALSE(find<QProgressBar>("progressBar")->isVisible());
+    EXPECT_EQ(find<QProgressBar>("progressBar")->value(), 0);
+    EXPECT_EQ(grid()->rowCount(), static_cast<int>(big.count(gbk(QStringLiteral("按装")))) + 2);
 }
 
 TEST_F(ProofreadWindowTest, CommandsDuringTheScanAreIgnoredAndClosingEndsIt) {

@@ -101,12 +101,11 @@ TEST(Scanner, RowsComeInEntryOrderAndEmptyFormsAreSkipped) {
 
 TEST(Scanner, ObserverSeesProgressInBytesAndCanStop) {
     struct Recorder : ScanObserver {
-        std::vector<qsizetype> bytes, occurrences, entries;
+        std::vector<qsizetype> bytes, occurrences;
         size_t stopAfterSteps = 100;
         void bytesDone(qsizetype done) override { bytes.push_back(done); }
         bool stopRequested() override { return bytes.size() >= stopAfterSteps; }
         void occurrenceFound(qsizetype start, qsizetype) override { occurrences.push_back(start); }
-        void entryDone(qsizetype done) override { entries.push_back(done); }
     };
     // The last occurrence in entry order is excused and lies before the others.
     const Scanner scanner({line("确"), line("来"), line("的的", "的", "的的确确")});
@@ -119,14 +118,12 @@ TEST(Scanner, ObserverSeesProgressInBytesAndCanStop) {
     EXPECT_EQ(hits, (std::vector<Hit>{{0, 5, 2}, {0, 7, 2}, {1, 9, 2}, {1, 11 + step, 2}}));
     EXPECT_EQ(whole.bytes, (Starts{step, text.size()}));
     EXPECT_EQ(whole.occurrences, (Starts{1}));
-    EXPECT_EQ(whole.entries, (Starts{3}));
 
     Recorder stopping;
     stopping.stopAfterSteps = 1;
     EXPECT_EQ(scanner.scan(text, &stopping).size(), 3u);  // the part before the stop
     EXPECT_EQ(stopping.bytes, (Starts{step}));
     EXPECT_TRUE(stopping.occurrences.empty());
-    EXPECT_TRUE(stopping.entries.empty());
 
     Recorder empty;
     EXPECT_TRUE(scanner.scan(QByteArray(), &empty).empty());
