@@ -190,9 +190,9 @@ struct KeyClass {
         keyMask = keyBytes == 4 ? 0xFFFFFFFFU : (1U << (8 * keyBytes)) - 1;
         int filterBits = 8 * keyBytes;
         if (keyBytes == 4) {
-            // Some 256 bits a form keep false passes rare; a larger table no
+            // Some 64 bits a form keep false passes rare; a larger table no
             // longer stays in the cache.
-            filterBits = std::clamp(ceilLog2(members.size() * 256), 16, 22);
+            filterBits = std::clamp(ceilLog2(members.size() * 64), 16, 22);
             wordFactor = kFilterFactor;
             bitFactor = kBitFactor;
             wordShift = 32 - (filterBits - 5);
@@ -200,7 +200,7 @@ struct KeyClass {
             bit2Shift = 27;
         }
         bits.assign(std::max<size_t>(1, (size_t{1} << filterBits) / 32), 0);
-        const int tableBits = std::max(4, ceilLog2(members.size() * 2));
+        const int tableBits = std::max(4, ceilLog2(members.size() * 3 / 2));
         table.assign(size_t{1} << tableBits, Member{});
         tableShift = 64 - tableBits;
         for (const Member& m : members) {
@@ -318,6 +318,7 @@ struct Scanner::Engine {
     };
 
     std::vector<const Byte*> formBytes;
+    std::vector<uint32_t> lengths;  // of each entry's wrong form
     std::vector<EntryRef> refs;
     std::vector<QByteArray> phrases;
     KeyClasses classes;
@@ -347,8 +348,10 @@ Scanner::Engine::Engine(const std::vector<EntryLine>& entries, Filter kind) {
     std::vector<Member> forms;
     std::vector<uint32_t> formOfEntry(entries.size(), UINT32_MAX);
     std::vector<EntryRef> entryRefs(entries.size());
+    lengths.reserve(entries.size());
     for (size_t k = 0; k < entries.size(); ++k) {
         const QByteArray& wrong = entries[k].wrong;
+        lengths.push_back(static_cast<uint32_t>(wrong.size()));
         if (wrong.isEmpty()) continue;
         entryRefs[k] = {static_cast<uint32_t>(k), static_cast<uint32_t>(phrases.size()), 0};
         if (!entries[k].exceptions.isEmpty())
@@ -525,23 +528,26 @@ void Scanner::Engine::searchWith(Pass& pass, qsizetype from, qsizetype to) const
 
 namespace {
 
-// Orders the hits by entry; those of one entry were found in ascending
-// position, and the sort by entry keeps that order.
-void sortByEntry(std::vector<uint64_t>& hits, size_t entries) {
-    if (hits.size() < 512) {
-        std::sort(hits.begin(), hits.end());
-        return;
+// The rows of the packed hits: by entry, and within an entry in the order
+// found, which is by position.
+std::vector<Hit> rowsOf(std::vector<uint64_t>& packed, const std::vector<uint32_t>& lengths) {
+    auto row = [&](uint64_t h) {
+        const size_t entry = static_cast<size_t>(h >> kPositionBits);
+        return Hit{static_cast<qsizetype>(entry),
+                   static_cast<qsizetype>(h & ((1ULL << kPositionBits) - 1)) + 1, lengths[entry]};
+    };
+    std::vector<Hit> rows(packed.size());
+    if (packed.size() * 16 < lengths.size()) {
+        std::sort(packed.begin(), packed.end());
+        std::transform(packed.begin(), packed.end(), rows.begin(), row);
+        return rows;
     }
-    constexpr int kDigit = 12;
-    std::vector<uint64_t> other(hits.size());
-    for (int shift = kPositionBits; shift < kPositionBits + ceilLog2(entries + 1);
-         shift += kDigit) {
-        std::vector<size_t> count((size_t{1} << kDigit) + 1, 0);
-        for (uint64_t h : hits) ++count[((h >> shift) & ((1U << kDigit) - 1)) + 1];
-        for (size_t i = 1; i < count.size(); ++i) count[i] += count[i - 1];
-        for (uint64_t h : hits) other[count[(h >> shift) & ((1U << kDigit) - 1)]++] = h;
-        hits.swap(other);
-    }
+    // Many hits: each goes straight to its place, counted per entry.
+    std::vector<uint32_t> next(lengths.size() + 1, 0);
+    for (uint64_t h : packed) ++next[(h >> kPositionBits) + 1];
+    for (size_t i = 1; i < next.size(); ++i) next[i] += next[i - 1];
+    for (uint64_t h : packed) rows[next[h >> kPositionBits]++] = row(h);
+    return rows;
 }
 
 }  // namespace
@@ -574,14 +580,7 @@ std::vector<Hit> Scanner::scan(const QByteArray& document, ScanObserver* observe
     }
     if (observer && pass.size == 0) observer->bytesDone(0);
 
-    sortByEntry(pass.hits, entries_.size());
-    std::vector<Hit> hits;
-    hits.reserve(pass.hits.size());
-    for (uint64_t h : pass.hits) {
-        const qsizetype entry = static_cast<qsizetype>(h >> kPositionBits);
-        hits.push_back({entry, static_cast<qsizetype>(h & ((1ULL << kPositionBits) - 1)) + 1,
-                        entries_[static_cast<size_t>(entry)].wrong.size()});
-    }
+    std::vector<Hit> hits = rowsOf(pass.hits, engine_->lengths);
     if (observer && !stopped && pass.last != 0)
         observer->occurrenceFound(static_cast<qsizetype>(pass.last & ((1ULL << kPositionBits) - 1)),
                                   pass.lastLength);
