@@ -153,19 +153,21 @@ QString GbkCodec::decode(const QByteArray& bytes, LineEnding lineEnding,
 }
 
 QByteArray GbkCodec::encode(const QString& text, LineEnding lineEnding, QString* unencodable) {
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
+    // No character takes more than two bytes.
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    char* out = bytes.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t ch = text.at(i).unicode();
         if (ch == u'\n' && lineEnding == LineEnding::CrLf) {
-            bytes.append("\r\n", 2);
+            *out++ = '\r';
+            *out++ = '\n';
         } else if (ch < 0x80) {
-            bytes.append(static_cast<char>(ch));
+            *out++ = static_cast<char>(ch);
         } else if (ch >= kRawByteBase && ch <= kRawByteBase + 0xFF) {
-            bytes.append(static_cast<char>(ch - kRawByteBase));
+            *out++ = static_cast<char>(ch - kRawByteBase);
         } else if (const quint16 pair = encodeCharacter(ch); pair != 0) {
-            bytes.append(static_cast<char>(pair >> 8));
-            bytes.append(static_cast<char>(pair & 0xFF));
+            *out++ = static_cast<char>(pair >> 8);
+            *out++ = static_cast<char>(pair & 0xFF);
         } else {
             // A surrogate pair is one character to the user: name it whole.
             QString character{QChar(ch)};
@@ -175,5 +177,6 @@ QByteArray GbkCodec::encode(const QString& text, LineEnding lineEnding, QString*
             if (unencodable && !unencodable->contains(character)) unencodable->append(character);
         }
     }
+    bytes.truncate(out - bytes.constData());
     return bytes;
 }
