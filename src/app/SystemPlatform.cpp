@@ -1,10 +1,8 @@
 #include "app/SystemPlatform.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QThread>
 
@@ -57,15 +55,9 @@ bool hasDefaultRoute(const QByteArray& ipv4RouteTable, const QByteArray& ipv6Rou
 
 QString SystemPlatform::machineId() { return currentMachineId(); }
 
-QString SystemPlatform::programDirectory() {
-    QString dir = QCoreApplication::applicationDirPath();
-    if (!dir.endsWith('/')) dir += '/';
-    return dir;
-}
+QString SystemPlatform::programDirectory() { return systemProgramDirectory(); }
 
-QString SystemPlatform::appDataDirectory() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-}
+QString SystemPlatform::appDataDirectory() { return systemAppDataDirectory(); }
 
 bool SystemPlatform::startDetached(const QString& program) {
     return QProcess::startDetached(program, {});

@@ -13,11 +13,9 @@ int runToolMain(int argc, char** argv, ToolCommand command) {
     // The window's names, so that both find the same per-user library.
     QCoreApplication::setApplicationName(QStringLiteral("Tavrel"));
     QCoreApplication::setOrganizationName(QStringLiteral("Tavrel"));
-    SystemPlatform platform;
     QFile out, err;
     out.open(stdout, QIODevice::WriteOnly);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const QString library =
-        libraryFilePath(platform.programDirectory(), platform.appDataDirectory());
+    const QString library = libraryFilePath(systemProgramDirectory(), systemAppDataDirectory());
     return command(QCoreApplication::arguments().mid(1), library, out, err);
 }

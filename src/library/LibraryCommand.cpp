@@ -69,7 +69,7 @@ int runLibraryCommand(const QStringList& arguments, const QString& defaultLibrar
     WordDatabase db;
     QString why;
     const bool open = library.isEmpty() ? StarterLibrary::openOrCreate(db, defaultLibraryPath)
-                                        : openNamedLibrary(db, library, false, &why);
+                                        : openNamedLibrary(db, library, &why);
     if (!open)
         return fail(why.isEmpty() ? QStringLiteral("词库文件无法打开：") + defaultLibraryPath
                                   : why);

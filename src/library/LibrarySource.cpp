@@ -4,32 +4,68 @@
 #include <QFileInfo>
 
 #include "documents/DocumentFile.h"
+#include "documents/GbkCodec.h"
 #include "library/LibraryText.h"
 #include "library/WordDatabase.h"
 
-bool openNamedLibrary(WordDatabase& db, const QString& path, bool acceptText, QString* error) {
+namespace {
+
+// The first bytes of the named file, which tell a library text from a
+// library file; nullopt with the reason when there is no such file to read.
+std::optional<QByteArray> headOfNamedFile(const QString& path, QString* error) {
     auto failWith = [&](const QString& why) {
         if (error) *error = why;
-        return false;
+        return std::nullopt;
     };
     if (!QFileInfo(path).isFile()) return failWith(QStringLiteral("词库文件不存在：") + path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failWith(QStringLiteral("词库文件无法打开：") + path + QStringLiteral("（") +
                         file.errorString() + QStringLiteral("）"));
-    const QByteArray head = file.read(256);
-    file.close();
-    if (acceptText && LibraryText::looksLikeText(head)) {
-        const std::optional<QByteArray> bytes = DocumentFile::read(path);
-        QString why;
-        const std::optional<std::vector<WordEntry>> entries =
-            bytes ? LibraryText::read(*bytes, &why) : std::nullopt;
-        if (!entries) return failWith(path + QStringLiteral("：") + why);
-        if (db.open(QStringLiteral(":memory:")) != WordDatabase::OpenResult::Created)
-            return failWith(db.lastError());
-        return db.addEntries(*entries) || failWith(db.lastError());
+    return file.read(256);
+}
+
+// The grades a mode applies, as the library file's query for the mode selects them.
+bool modeTakes(ProofreadMode mode, const QByteArray& grade) {
+    switch (mode) {
+        case ProofreadMode::Quick:
+            return grade == gbk(QStringLiteral("基本"));
+        case ProofreadMode::Fine:
+            return grade == gbk(QStringLiteral("基本")) || grade == gbk(QStringLiteral("高级"));
+        case ProofreadMode::Professional:
+            break;
     }
-    if (db.open(path) == WordDatabase::OpenResult::Failed)
-        return failWith(QStringLiteral("词库文件无法打开：") + path);
     return true;
+}
+
+}  // namespace
+
+bool openNamedLibrary(WordDatabase& db, const QString& path, QString* error) {
+    if (!headOfNamedFile(path, error)) return false;
+    if (db.open(path) == WordDatabase::OpenResult::Failed) {
+        if (error) *error = QStringLiteral("词库文件无法打开：") + path;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::vector<WordEntry>> namedLibraryEntries(const QString& path, ProofreadMode mode,
+                                                          QString* error) {
+    const std::optional<QByteArray> head = headOfNamedFile(path, error);
+    if (!head) return std::nullopt;
+    if (!LibraryText::looksLikeText(*head)) {
+        WordDatabase db;
+        if (!openNamedLibrary(db, path, error)) return std::nullopt;
+        return db.entriesForMode(mode);
+    }
+    QString why;
+    const std::optional<QByteArray> bytes = DocumentFile::read(path, &why);
+    std::optional<std::vector<WordEntry>> entries =
+        bytes ? LibraryText::read(*bytes, &why) : std::nullopt;
+    if (!entries) {
+        if (error) *error = path + QStringLiteral("：") + why;
+        return std::nullopt;
+    }
+    std::erase_if(*entries, [&](const WordEntry& e) { return !modeTakes(mode, e.tgrade); });
+    return entries;
 }

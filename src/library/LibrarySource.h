@@ -2,10 +2,22 @@
 
 #include <QString>
 
+#include <optional>
+#include <vector>
+
+#include "app/ProofreadMode.h"
+#include "library/WordEntry.h"
+
 class WordDatabase;
 
-// Opens the library a command-line user names: a library file that must
-// already exist (a typing error must not create an empty one), or, where
-// `acceptText` allows it, a library text file, which is read into a library
-// in memory. False with the reason in `error` when neither works.
-bool openNamedLibrary(WordDatabase& db, const QString& path, bool acceptText, QString* error);
+// Opens the library file a command-line user names. It must already exist: a
+// typing error must not create an empty one. False with the reason in
+// `error`.
+bool openNamedLibrary(WordDatabase& db, const QString& path, QString* error);
+
+// The entries of `mode` from the library a command-line user names, in the
+// order a scan takes them: a library file, or a library text file, whose
+// entries are taken in the order of its lines. Nullopt with the reason in
+// `error` when neither works.
+std::optional<std::vector<WordEntry>> namedLibraryEntries(const QString& path, ProofreadMode mode,
+                                                          QString* error);

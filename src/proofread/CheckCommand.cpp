@@ -5,6 +5,7 @@
 
 #include "documents/DocumentFile.h"
 #include "documents/GbkCodec.h"
+#include "documents/MappedDocument.h"
 #include "library/LibrarySource.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
@@ -78,6 +79,8 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
     return Parsed::Run;
 }
 
+constexpr qsizetype kOutputPiece = 64 * 1024;
+
 QByteArray utf8(const QByteArray& gbkText) { return GbkCodec::decode(gbkText).toUtf8(); }
 
 }  // namespace
@@ -102,24 +105,26 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             break;
     }
 
-    WordDatabase db;
-    // The program's own library is found, and on a new installation made, as
-    // the window does it.
-    bool libraryOpen = false;
+    std::optional<std::vector<WordEntry>> entries;
     if (options.library.isEmpty()) {
-        libraryOpen = StarterLibrary::openOrCreate(db, defaultLibraryPath);
-        if (!libraryOpen) error = QStringLiteral("词库文件无法打开：") + defaultLibraryPath;
+        // The program's own library is found, and on a new installation made,
+        // as the window does it.
+        WordDatabase db;
+        if (StarterLibrary::openOrCreate(db, defaultLibraryPath))
+            entries = db.entriesForMode(options.mode);
+        else
+            error = QStringLiteral("词库文件无法打开：") + defaultLibraryPath;
     } else {
-        libraryOpen = openNamedLibrary(db, options.library, true, &error);
+        entries = namedLibraryEntries(options.library, options.mode, &error);
     }
-    if (!libraryOpen) {
+    if (!entries) {
         say(QStringLiteral("tavrel-check：") + error);
         return 2;
     }
     std::vector<EntryLine> lines;
-    for (const WordEntry& entry : db.entriesForMode(options.mode))
-        lines.push_back(EntryLine::fromEntry(entry));
-    db.close();
+    lines.reserve(entries->size());
+    for (const WordEntry& entry : *entries) lines.push_back(EntryLine::fromEntry(entry));
+    entries.reset();
     const Scanner scanner(std::move(lines));
 
     bool problem = false;
@@ -134,26 +139,42 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
 
     qsizetype number = 0;
     size_t skipped = 0;
+    // Each entry's forms in UTF-8 and its rows' common tail, made when first needed.
+    std::vector<QByteArray> rowTails(scanner.entries().size());
     for (const QString& path : documents) {
         QString why;
-        const std::optional<QByteArray> text = DocumentFile::read(path, &why);
-        if (!text) {
+        MappedDocument document;
+        if (!document.open(path, &why)) {
             say(QStringLiteral("tavrel-check：无法读取 ") + path + QStringLiteral("：") + why);
             problem = true;
             continue;
         }
+        const QByteArray& text = document.bytes();
         const QByteArray name = QFileInfo(path).fileName().toUtf8();
         std::vector<CorrectionRow> rows;
-        for (const Hit& hit : scanner.scan(*text)) {
+        // Written a piece at a time through one reused buffer.
+        QByteArray lines;
+        lines.reserve(kOutputPiece + 256);
+        for (const Hit& hit : scanner.scan(text)) {
             const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
-            out.write(QByteArray::number(++number) + '\t' + name + '\t' +
-                      HitPosition{hit.start, hit.start + hit.length - 1}.text().toLatin1() + '\t' +
-                      utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n');
+            QByteArray& tail = rowTails[static_cast<size_t>(hit.entry)];
+            if (tail.isEmpty()) tail = '\t' + utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n';
+            lines += QByteArray::number(++number);
+            lines += '\t';
+            lines += name;
+            lines += '\t';
+            lines += HitPosition{hit.start, hit.start + hit.length - 1}.bytes();
+            lines += tail;
+            if (lines.size() >= kOutputPiece) {
+                out.write(lines);
+                lines.resize(0);  // keeps its room
+            }
             if (options.fix) rows.push_back({hit.start, entry.wrong, entry.right});
         }
+        out.write(lines);
         if (rows.empty()) continue;
         // As the window's correction with every row ticked.
-        const CorrectionResult result = applyCorrections(*text, rows);
+        const CorrectionResult result = applyCorrections(text, rows);
         skipped += result.skipped.size();
         if (result.applied.empty()) {
             say(QStringLiteral("未修改 %1：跳过 %2 处").arg(path).arg(result.skipped.size()));

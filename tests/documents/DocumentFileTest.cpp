@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "documents/DocumentFile.h"
+#include "documents/MappedDocument.h"
 
 namespace {
 
@@ -56,6 +57,27 @@ TEST(DocumentFile, SaysWhyAFileCannotBeRead) {
     why.clear();
     EXPECT_FALSE(DocumentFile::read(dir.filePath(QStringLiteral("folder.txt")), &why));
     EXPECT_FALSE(why.isEmpty());
+}
+
+TEST(MappedDocument, HoldsTheBytesOfLargeAndSmallFilesWhileItLives) {
+    QTemporaryDir dir;
+    QByteArray large;
+    while (large.size() < 3 * 1024 * 1024) large += QByteArray("\xB0\xA1\xB0\xA2\n", 5);
+    for (const QByteArray& bytes : {large, QByteArray("\xB0\xA1", 2), QByteArray()}) {
+        const QString path = dir.filePath(QStringLiteral("m.txt"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        MappedDocument document;
+        ASSERT_TRUE(document.open(path));
+        EXPECT_EQ(document.bytes(), bytes);
+    }
+    MappedDocument missing;
+    QString why;
+    EXPECT_FALSE(missing.open(dir.filePath(QStringLiteral("none.txt")), &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_TRUE(missing.bytes().isEmpty());
 }
 
 }  // namespace
