@@ -118,6 +118,8 @@ std::optional<std::vector<WordEntry>> read(const QByteArray& utf8, QString* erro
 
     std::vector<WordEntry> entries;
     entries.reserve(static_cast<size_t>(text.count('\n')));
+    QByteArrayView previousRaw[5];
+    QByteArray previousText[5];
     for (qsizetype n = 1; at < text.size(); ++n) {
         const QByteArrayView line = nextLine(text, at);
         if (line.isEmpty()) continue;
@@ -136,6 +138,12 @@ std::optional<std::vector<WordEntry>> read(const QByteArray& utf8, QString* erro
         const int first = exportForm ? 1 : 0;
         for (int f = 0; f < 5; ++f) {
             QByteArrayView raw = fields[first + f];
+            // A field as the line before has it (a grade, a category) shares its bytes.
+            if (raw == previousRaw[f] && !entries.empty()) {
+                texts[f] = previousText[f];
+                continue;
+            }
+            previousRaw[f] = raw;
             std::optional<QByteArray> plain;
             if (raw.contains('\\')) {
                 plain = unescaped(raw);
@@ -148,6 +156,7 @@ std::optional<std::vector<WordEntry>> read(const QByteArray& utf8, QString* erro
             texts[f] = GbkCodec::encode(field, &unencodable);
             if (!unencodable.isEmpty())
                 return refuse(n, QStringLiteral("含有不能以GBK保存的字符：") + unencodable);
+            previousText[f] = texts[f];
         }
         WordEntry e;
         e.tgrade = texts[0];

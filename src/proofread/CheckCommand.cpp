@@ -159,11 +159,11 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
             QByteArray& tail = rowTails[static_cast<size_t>(hit.entry)];
             if (tail.isEmpty()) tail = '\t' + utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n';
-            lines += QByteArray::number(++number);
+            appendDecimal(lines, ++number);
             lines += '\t';
             lines += name;
             lines += '\t';
-            lines += HitPosition{hit.start, hit.start + hit.length - 1}.bytes();
+            HitPosition{hit.start, hit.start + hit.length - 1}.appendTo(lines);
             lines += tail;
             if (lines.size() >= kOutputPiece) {
                 out.write(lines);
