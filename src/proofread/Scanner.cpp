@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -186,7 +187,7 @@ struct KeyClass {
 #endif
     }
 
-    void prepare(int keyBytes, const std::vector<Member>& members) {
+    void prepare(int keyBytes, std::span<const Member> members) {
         keyMask = keyBytes == 4 ? 0xFFFFFFFFU : (1U << (8 * keyBytes)) - 1;
         int filterBits = 8 * keyBytes;
         if (keyBytes == 4) {
@@ -346,6 +347,8 @@ Scanner::Engine::Engine(const std::vector<EntryLine>& entries, Filter kind) {
     std::unordered_map<std::string_view, uint32_t> formOf;
     formOf.reserve(entries.size());
     std::vector<Member> forms;
+    forms.reserve(entries.size());
+    formBytes.reserve(entries.size());
     std::vector<uint32_t> formOfEntry(entries.size(), UINT32_MAX);
     std::vector<EntryRef> entryRefs(entries.size());
     lengths.reserve(entries.size());
@@ -399,12 +402,18 @@ Scanner::Engine::Engine(const std::vector<EntryLine>& entries, Filter kind) {
 
     // Forms of one, two to three and four and more bytes, keyed on their first
     // one, two and four bytes.
-    std::vector<Member> byLength[3];
-    for (const Member& form : forms)
-        byLength[form.length == 1 ? 0 : form.length < 4 ? 1 : 2].push_back(form);
+    auto classOf = [](const Member& form) {
+        return form.length == 1 ? 0 : form.length < 4 ? 1 : 2;
+    };
+    std::sort(forms.begin(), forms.end(),
+              [&](const Member& a, const Member& b) { return classOf(a) < classOf(b); });
     const int keyBytes[3] = {1, 2, 4};
-    for (int c = 0; c < 3; ++c)
-        if (!byLength[c].empty()) classes[classCount++].prepare(keyBytes[c], byLength[c]);
+    for (auto from = forms.begin(); from != forms.end();) {
+        const auto to = std::find_if(from, forms.end(),
+                                     [&](const Member& m) { return classOf(m) != classOf(*from); });
+        classes[classCount++].prepare(keyBytes[classOf(*from)], std::span(from, to));
+        from = to;
+    }
 
     static constexpr CandidateFilter portable[] = {nullptr, portableCandidates<1>,
                                                    portableCandidates<2>, portableCandidates<3>};
