@@ -241,7 +241,7 @@ void engineTable(const QByteArray& document, const std::vector<QByteArray>& word
         const double rate = mbPerSecond(document.size(), engine);
         const double ratio = rate / mbPerSecond(part.size(), perEntry);
         std::printf(
-            "%8zu %6.1f ms %5.0f MB/s %5.0f MB/s %6.2f MB/s %5.2f MB %8.0fx %9zu %5.0f MB %5s\n",
+            "%8zu %6.1f ms %5.0f MB/s %5.0f MB/s %6.2f MB/s %5.2f MB %8.0fx %9zu %5.1f MB %5s\n",
             row.entries, prepare * 1000, rate, mbPerSecond(document.size(), plainFilter),
             mbPerSecond(part.size(), perEntry), static_cast<double>(part.size()) / kMB, ratio,
             hits.size(), memory, same ? "yes" : "NO");
