@@ -1,0 +1,56 @@
+// Any bytes survive the GBK view unchanged, and byte offsets and editor
+// positions map onto each other.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "FuzzCheck.h"
+#include "documents/DocumentView.h"
+#include "documents/GbkCodec.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+
+    for (const auto ending :
+         {GbkCodec::LineEnding::None, GbkCodec::LineEnding::Lf, GbkCodec::LineEnding::CrLf}) {
+        std::vector<quint32> offsets;
+        const QString text = GbkCodec::decode(bytes, ending, &offsets);
+        QString unencodable;
+        FUZZ_CHECK(GbkCodec::encode(text, ending, &unencodable) == bytes);
+        FUZZ_CHECK(unencodable.isEmpty());
+        FUZZ_CHECK(offsets.size() == size_t(text.size()) + 1);
+        FUZZ_CHECK(offsets.front() == 0 && offsets.back() == size);
+    }
+
+    const DocumentView view(bytes);
+    const QString& text = view.text();
+    FUZZ_CHECK(view.byteSize() == bytes.size());
+    QString unencodable;
+    FUZZ_CHECK(view.encode(text, &unencodable) == bytes);
+    FUZZ_CHECK(unencodable.isEmpty());
+
+    // Every character starts where the previous one ended, one or two bytes on,
+    // and encodes to exactly its own bytes.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype begin = view.byteOffsetOf(i);
+        const qsizetype end = view.byteOffsetOf(i + 1);
+        FUZZ_CHECK(end - begin == 1 || end - begin == 2);
+        FUZZ_CHECK(view.charIndexOf(begin) == i);
+        FUZZ_CHECK(view.encode(text.mid(i, 1), nullptr) == bytes.mid(begin, end - begin));
+        FUZZ_CHECK(view.charRange(begin, end - begin) == std::make_pair(i, i + 1));
+    }
+    // Every byte lies in the character the view says, and a byte range maps
+    // to the characters that cover it.
+    for (qsizetype b = 0; b < bytes.size(); ++b) {
+        const qsizetype i = view.charIndexOf(b);
+        FUZZ_CHECK(i >= 0 && i < text.size());
+        FUZZ_CHECK(view.byteOffsetOf(i) <= b && b < view.byteOffsetOf(i + 1));
+        const qsizetype length = (b * 7 + 3) % 9 + 1;
+        const auto [first, last] = view.charRange(b, length);
+        FUZZ_CHECK(first == i);
+        FUZZ_CHECK(view.byteOffsetOf(last) >= std::min(bytes.size(), b + length));
+        FUZZ_CHECK(last == first + 1 || view.byteOffsetOf(last - 1) < b + length);
+    }
+    FUZZ_CHECK(view.charIndexOf(bytes.size()) == text.size());
+    return 0;
+}
