@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+
+#include "proofread/CheckCommand.h"
+#include "support/KillDuringRun.h"
+#include "support/SmallDisk.h"
+#include "support/WindowFixture.h"
+
+// A correction meeting a full disk, a read-only directory or a SIGKILL: every
+// document is its old content or its complete new one, and the user is told
+// what could not be written.
+
+namespace {
+
+class CorrectionDiskTest : public WindowFixture {
+  protected:
+    void put(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    QString correctAll(const QString& directory) {
+        start();
+        changeDirectory(directory);
+        prompter.expectMessage();
+        find("menuProofread")->trigger();
+        prompter.expectMessage(Prompter::Answer::Yes);
+        prompter.expectMessage();
+        find("menuCorrect")->trigger();
+        EXPECT_TRUE(prompter.allAnswered());
+        return prompter.messages.back().text;
+    }
+};
+
+const QByteArray kSmall = gbk(QStringLiteral("按装"));
+// 12,000 bytes that grow to 24,000 when corrected.
+const QByteArray kBig = gbk(QStringLiteral("按装")).repeated(3000);
+
+TEST_F(CorrectionDiskTest, AFullDiskStopsOnlyTheDocumentThatDoesNotFit) {
+    SmallDisk disk(64 * 1024);
+    if (!disk.available()) GTEST_SKIP() << "cannot mount a small disk here (needs root)";
+    addEntry("基本", "按装", "安装好了");
+    put(disk.filePath(QStringLiteral("a.txt")), kSmall);
+    put(disk.filePath(QStringLiteral("b.txt")), kBig);
+    put(disk.filePath(QStringLiteral("filler.bin")), QByteArray(32 * 1024, 'f'));
+
+    EXPECT_EQ(correctAll(disk.path()), QStringLiteral("修改完毕！\r\n未能修改的文件：b.txt"));
+    EXPECT_EQ(readBytes(disk.filePath(QStringLiteral("a.txt"))), gbk(QStringLiteral("安装好了")));
+    EXPECT_EQ(readBytes(disk.filePath(QStringLiteral("b.txt"))), kBig);
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files),
+              QStringList({"a.txt", "b.txt", "filler.bin"}));
+}
+
+TEST_F(CorrectionDiskTest, AReadOnlyDirectoryKeepsEveryDocumentAndNamesThem) {
+    SmallDisk disk(64 * 1024);
+    if (!disk.available()) GTEST_SKIP() << "cannot mount a small disk here (needs root)";
+    addEntry("基本", "按装", "安装");
+    put(disk.filePath(QStringLiteral("a.txt")), kSmall);
+    put(disk.filePath(QStringLiteral("b.txt")), kBig);
+    ASSERT_TRUE(disk.makeReadOnly());
+
+    EXPECT_EQ(correctAll(disk.path()),
+              QStringLiteral("修改完毕！\r\n未能修改的文件：a.txt、b.txt"));
+    EXPECT_EQ(readBytes(disk.filePath(QStringLiteral("a.txt"))), kSmall);
+    EXPECT_EQ(readBytes(disk.filePath(QStringLiteral("b.txt"))), kBig);
+}
+
+TEST_F(CorrectionDiskTest, TheCommandLineFixOnAFullDiskKeepsTheFileAndFails) {
+    SmallDisk disk(64 * 1024);
+    if (!disk.available()) GTEST_SKIP() << "cannot mount a small disk here (needs root)";
+    put(disk.filePath(QStringLiteral("a.txt")), kSmall);
+    put(disk.filePath(QStringLiteral("b.txt")), kBig);
+    put(disk.filePath(QStringLiteral("filler.bin")), QByteArray(32 * 1024, 'f'));
+    const QString library = dir.filePath(QStringLiteral("lib.tsv"));
+    put(library, "tgrade\ttclass\tterror\ttright\ttbut\n" +
+                     QStringLiteral("基本\t通用\t按装\t安装好了\t\n").toUtf8());
+
+    QBuffer out, err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    const int status = runCheckCommand(
+        {QStringLiteral("--fix"), QStringLiteral("--library"), library, disk.path()}, libraryPath(),
+        out, err);
+    EXPECT_EQ(status, 2);
+    const QString said = QString::fromUtf8(err.data());
+    EXPECT_TRUE(said.contains(QStringLiteral("无法写入 ") + disk.filePath(QStringLiteral("b.txt"))))
+        << said.toStdString();
+    EXPECT_EQ(readBytes(disk.filePath(QStringLiteral("a.txt"))), gbk(QStringLiteral("安装好了")));
+    EXPECT_EQ(readBytes(disk.filePath(QStringLiteral("b.txt"))), kBig);
+}
+
+// Many documents rewritten one after the other, killed at different moments.
+class CorrectionKillTest : public ::testing::Test {
+  protected:
+    static constexpr int kFiles = 40;
+    QTemporaryDir dir;
+    QString docs = dir.filePath(QStringLiteral("docs"));
+    QStringList paths;
+    std::vector<QByteArray> before, after;
+
+    // Documents of `lines` lines each, distinct, with hits all the way through.
+    void makeDocuments(int lines) {
+        QDir().mkpath(docs);
+        for (int i = 0; i < kFiles; ++i) {
+            paths << docs + QStringLiteral("/%1.txt").arg(i, 3, 10, QLatin1Char('0'));
+            const QByteArray line =
+                gbk(QStringLiteral("第%1份：他按装了软件，又按装了驱动。\r\n").arg(i));
+            before.push_back(line.repeated(lines));
+            after.push_back(
+                QByteArray(before.back())
+                    .replace(gbk(QStringLiteral("按装")), gbk(QStringLiteral("安装好"))));
+        }
+    }
+    StampedFiles writeAll() {
+        for (int i = 0; i < kFiles; ++i) {
+            QFile f(paths[i]);
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(before[size_t(i)]);
+        }
+        return StampedFiles(paths);
+    }
+    // Every document old or new, never cut; how many are new.
+    int expectEachOldOrNew() {
+        int corrected = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            const QByteArray now = readBytes(paths[i]);
+            if (now == after[size_t(i)])
+                ++corrected;
+            else
+                EXPECT_EQ(now, before[size_t(i)])
+                    << paths[i].toStdString() << " is neither old nor new (" << now.size()
+                    << " bytes)";
+        }
+        return corrected;
+    }
+    // Kills the program as soon as the k-th document changes on disk, or a
+    // little later, for several k; returns how many kills came mid-run.
+    int killRounds(const QString& program, const QStringList& arguments) {
+        struct Round {
+            int k;
+            int delayUs;
+        };
+        int midRun = 0;
+        for (const Round round : {Round{1, 0}, Round{3, 50}, Round{7, 0}, Round{12, 150},
+                                  Round{20, 0}, Round{30, 400}}) {
+            const StampedFiles stamped = writeAll();
+            const bool killed = killWhen(
+                program, arguments, [&] { return stamped.touched() >= round.k; },
+                std::chrono::microseconds(round.delayUs));
+            const int corrected = expectEachOldOrNew();
+            EXPECT_GE(corrected, killed ? round.k - 1 : kFiles) << "kill at " << round.k;
+            if (killed && corrected < kFiles) ++midRun;
+        }
+        return midRun;
+    }
+};
+
+TEST_F(CorrectionKillTest, TheCommandLineFixKilledLeavesEachDocumentOldOrNew) {
+    const QString library = dir.filePath(QStringLiteral("lib.tsv"));
+    QFile f(library);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("tgrade\ttclass\tterror\ttright\ttbut\n" +
+            QStringLiteral("基本\t通用\t按装\t安装好\t\n").toUtf8());
+    f.close();
+    makeDocuments(4000);  // about 160 KB each
+    const int midRun =
+        killRounds(qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-check"),
+                   {QStringLiteral("--fix"), QStringLiteral("--library"), library, docs});
+    EXPECT_GE(midRun, 3);
+}
+
+TEST_F(CorrectionKillTest, TheWindowsCorrectionKilledLeavesEachDocumentOldOrNew) {
+    makeDocuments(800);  // about 32 KB each: the window shows every one
+    const QString program = dir.filePath(QStringLiteral("program"));
+    QDir().mkpath(program);
+    {
+        WordDatabase db;
+        ASSERT_EQ(db.open(program + QStringLiteral("/jdck.mdb")),
+                  WordDatabase::OpenResult::Created);
+        WordEntry e;
+        e.tgrade = gbk(QStringLiteral("基本"));
+        e.terror = gbk(QStringLiteral("按装"));
+        e.tright = gbk(QStringLiteral("安装好"));
+        ASSERT_GT(db.addEntry(e), 0);
+    }
+    const int midRun = killRounds(QStringLiteral(TAVREL_WINDOW_HELPER),
+                                  {QStringLiteral("correct"), program, docs});
+    EXPECT_GE(midRun, 3);
+}
+
+}  // namespace
