@@ -64,7 +64,10 @@ class Prose {
     QByteArray character() {
         const int lead = 0xB0 + int(random_() % 40);
         const int trail = 0xA1 + int(random_() % 94);
-        return QByteArray({char(lead), char(trail)});
+        QByteArray c(2, Qt::Uninitialized);
+        c[0] = char(lead);
+        c[1] = char(trail);
+        return c;
     }
     QByteArray word(int characters) {
         QByteArray w;
@@ -143,7 +146,8 @@ int runScan(const QString& dir) {
     for (const QString& name : documentNames(docs))
         if (const auto text = DocumentFile::read(documentPath(docs, name)))
             hits += scanner.scan(*text).size();
-    std::printf("%zu hits\n", hits);
+    std::printf("%zu hits %zu entries %d docs\n", hits, scanner.entries().size(),
+                int(documentNames(docs).size()));
     return 0;
 }
 
