@@ -1,24 +1,51 @@
 #include "documents/DocumentView.h"
 
 #include <algorithm>
+#include <bit>
+
+namespace {
+constexpr qsizetype kBlock = 64;
+}
 
 DocumentView::DocumentView(const QByteArray& bytes)
     : lineEnding_(GbkCodec::dominantLineEnding(bytes)) {
-    text_ = GbkCodec::decode(bytes, lineEnding_, &offsets_);
+    std::vector<quint32> offsets;
+    text_ = GbkCodec::decode(bytes, lineEnding_, &offsets);
+    const size_t characters = static_cast<size_t>(text_.size());
+    wide_.assign((characters + kBlock - 1) / kBlock, 0);
+    blockStart_.clear();
+    for (size_t c = 0; c < characters; ++c) {
+        if (c % kBlock == 0) blockStart_.push_back(offsets[c]);
+        if (offsets[c + 1] - offsets[c] == 2) wide_[c / kBlock] |= quint64(1) << (c % kBlock);
+    }
+    byteSize_ = offsets.back();
+    blockStart_.push_back(byteSize_);
 }
 
 qsizetype DocumentView::byteOffsetOf(qsizetype charIndex) const {
     charIndex = std::clamp<qsizetype>(charIndex, 0, text_.size());
-    return static_cast<qsizetype>(offsets_[static_cast<size_t>(charIndex)]);
+    if (charIndex == text_.size()) return byteSize_;
+    const auto block = static_cast<size_t>(charIndex / kBlock);
+    const int within = static_cast<int>(charIndex % kBlock);
+    const quint64 before = within == 0 ? 0 : wide_[block] & (~quint64(0) >> (kBlock - within));
+    return blockStart_[block] + within + std::popcount(before);
 }
 
 qsizetype DocumentView::charIndexOf(qsizetype byteOffset) const {
     if (byteOffset <= 0) return 0;
     if (byteOffset >= byteSize()) return text_.size();
-    // The last character starting at or before the offset.
-    const auto after =
-        std::upper_bound(offsets_.begin(), offsets_.end(), static_cast<quint32>(byteOffset));
-    return static_cast<qsizetype>(after - offsets_.begin()) - 1;
+    // The last block starting at or before the offset, then the last
+    // character in it that does.
+    const auto after = std::upper_bound(blockStart_.begin(), blockStart_.end(), byteOffset);
+    const auto block = static_cast<size_t>(after - blockStart_.begin()) - 1;
+    qsizetype at = blockStart_[block];
+    qsizetype c = static_cast<qsizetype>(block) * kBlock;
+    for (int i = 0;; ++i) {
+        const qsizetype next = at + 1 + ((wide_[block] >> i) & 1);
+        if (next > byteOffset) return c;
+        at = next;
+        ++c;
+    }
 }
 
 std::pair<qsizetype, qsizetype> DocumentView::charRange(qsizetype byteStart,

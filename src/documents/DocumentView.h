@@ -18,7 +18,7 @@ class DocumentView {
 
     const QString& text() const { return text_; }
     GbkCodec::LineEnding lineEnding() const { return lineEnding_; }
-    qsizetype byteSize() const { return static_cast<qsizetype>(offsets_.back()); }
+    qsizetype byteSize() const { return byteSize_; }
 
     // Byte offset (0-based) where character `index` starts; text().size() gives byteSize().
     qsizetype byteOffsetOf(qsizetype charIndex) const;
@@ -34,6 +34,11 @@ class DocumentView {
 
   private:
     QString text_;
-    std::vector<quint32> offsets_ = {0};
+    // Every character takes one byte or two: one bit a character says which,
+    // and the byte offset of every 64th character is kept, so that a large
+    // document's map costs a sixteenth of an offset per character.
+    std::vector<quint64> wide_;
+    std::vector<qsizetype> blockStart_ = {0};
+    qsizetype byteSize_ = 0;
     GbkCodec::LineEnding lineEnding_ = GbkCodec::LineEnding::Lf;
 };

@@ -61,6 +61,42 @@ TEST(DocumentView, ByteRangesMapToCharactersAndBack) {
         EXPECT_EQ(view.charIndexOf(view.byteOffsetOf(c)), c);
 }
 
+TEST(DocumentView, OffsetsHoldAcrossManyBlocksOfMixedWidths) {
+    // Widths in an irregular pattern over several hundred characters, with
+    // CRLF, stray bytes and ASCII, against the decoder's own offsets.
+    QByteArray bytes;
+    for (int i = 0; i < 700; ++i) {
+        switch ((i * 7 + i / 13) % 5) {
+            case 0:
+                bytes += "\xB0\xB4";
+                break;  // 按
+            case 1:
+                bytes += 'a';
+                break;
+            case 2:
+                bytes += "\r\n";
+                break;
+            case 3:
+                bytes += '\x80';
+                break;  // a byte GBK does not start with
+            default:
+                bytes += "\xD7\xB0";
+                break;  // 装
+        }
+    }
+    const DocumentView view(bytes);
+    std::vector<quint32> offsets;
+    GbkCodec::decode(bytes, view.lineEnding(), &offsets);
+    ASSERT_EQ(offsets.size(), size_t(view.text().size()) + 1);
+    for (qsizetype c = 0; c <= view.text().size(); ++c) {
+        ASSERT_EQ(view.byteOffsetOf(c), qsizetype(offsets[size_t(c)])) << c;
+        ASSERT_EQ(view.charIndexOf(qsizetype(offsets[size_t(c)])), c) << c;
+        if (c < view.text().size() && offsets[size_t(c) + 1] - offsets[size_t(c)] == 2) {
+            ASSERT_EQ(view.charIndexOf(qsizetype(offsets[size_t(c)]) + 1), c) << c;
+        }
+    }
+}
+
 TEST(DocumentView, CharactersGbkCannotHoldAreReported) {
     const DocumentView view(fixture("gbk_lf.txt"));
     QString missing;
