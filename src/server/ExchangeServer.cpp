@@ -1,6 +1,7 @@
 #include "server/ExchangeServer.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <QDateTime>
 
@@ -37,6 +38,16 @@ ExchangeServer::ExchangeServer(ExchangePages& pages, Log log, int workers)
     server_->new_task_queue = [workers] { return new httplib::ThreadPool(size_t(workers)); };
     // A proofreader's program sends its entries one request after another.
     server_->set_keep_alive_max_count(1000);
+    // Headers and body leave in two writes; waiting for the peer's delayed
+    // acknowledgement of the first would add 40 ms to every answer.
+    server_->set_tcp_nodelay(true);
+    server_->set_socket_options([this](int socket) {
+        const int on = 1;
+        // As the library's own options: a restart binds beside old connections.
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        setsockopt(socket, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+        socket_ = socket;
+    });
     server_->Get(".*", [&pages, log](const httplib::Request& req, httplib::Response& res) {
         const std::string& target = req.target;
         const std::size_t mark = target.find('?');
@@ -71,6 +82,10 @@ bool ExchangeServer::bind(const std::string& host, int port) {
     } else {
         port_ = server_->bind_to_port(host, port) ? port : -1;
     }
+    // The HTTP library listens with a queue of five: when more programs
+    // connect at once the rest are dropped and wait a second or more to try
+    // again. Listening again only lengthens the queue.
+    if (port_ > 0) ::listen(socket_, SOMAXCONN);
     return port_ > 0;
 }
 

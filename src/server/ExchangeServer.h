@@ -40,5 +40,6 @@ class ExchangeServer {
 
   private:
     std::unique_ptr<httplib::Server> server_;
+    int socket_ = -1;
     int port_ = -1;
 };
