@@ -56,7 +56,19 @@ ExchangeServer::ExchangeServer(ExchangePages& pages, Log log, int workers)
         const QByteArray path = bytesOf(req.path);
         const ExchangePages::Answer answer = pages.answer(path, query);
         res.status = answer.status;
-        res.set_content(answer.body.constData(), std::size_t(answer.body.size()), kContentType);
+        if (answer.status != 200) {
+            // A body of its own keeps the error handler below from answering again.
+            res.set_content(answer.body.constData(), std::size_t(answer.body.size()), kContentType);
+        } else {
+            // The download is one shared answer of several hundred kilobytes;
+            // written from where it lies, it is never copied per request.
+            const QByteArray body = answer.body;
+            res.set_content_provider(
+                std::size_t(body.size()), kContentType,
+                [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                    return sink.write(body.constData() + offset, length);
+                });
+        }
         if (log) log(logLine(path, answer.usid, answer.outcome));
     });
     // What HTTP itself refuses (an overlong request line, a malformed request,
