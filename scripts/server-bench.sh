@@ -2,7 +2,8 @@
 # Builds tavrel-server for speed (Release), publishes 10,000 entries into a
 # fresh data directory and loads it with wrk on loopback: the download page
 # and the submit page, each at 1 and at 64 connections. Prints requests per
-# second and the 99th percentile latency of each run. Needs wrk
+# second and the 99th percentile latency of each run, and the download page
+# as the program's own client fetches it, one request after another. Needs wrk
 # (scripts/install-packages.sh).
 #
 # scripts/server-bench.sh [seconds per run, default 10]
@@ -13,7 +14,7 @@ build=${BUILD_DIR:-$root/build-release}
 seconds=${1:-10}
 port=${PORT:-18642}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVREL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target tavrel_server_exe >/dev/null
+cmake --build "$build" --target tavrel_server_exe server_download_bench >/dev/null
 server="$build/bin/tavrel-server"
 
 work=$(mktemp -d)
@@ -54,13 +55,22 @@ echo "download answer: $bytes bytes, $(curl -s "$download" | grep -o '<br>' | wc
 run() { # name connections threads url [script]
     name=$1 connections=$2 threads=$3 url=$4
     shift 4
+    before=$(awk '{print $14 + $15}' "/proc/$pid/stat")
     wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency "$@" "$url" >"$work/out"
+    after=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+    # Clock ticks of the server over the run, as a share of one core: where
+    # the server is far from busy, the figure is the load generator's.
+    cpu=$(awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
+        'BEGIN {printf "%d%%", 100 * t / hz / s}')
     rps=$(awk '/^Requests\/sec/ {print $2}' "$work/out")
     p99=$(awk '$1 == "99%" {print $2}' "$work/out")
     errors=$(awk '/Non-2xx|Socket errors/ {print}' "$work/out")
-    printf '%-12s %3d connections: %10s requests/s, p99 %s %s\n' "$name" "$connections" "$rps" "$p99" "$errors"
+    printf '%-12s %3d connections: %10s requests/s, p99 %-9s server CPU %5s of a core %s\n' \
+        "$name" "$connections" "$rps" "$p99" "$cpu" "$errors"
 }
 run /gxjdch.asp 1 1 "$download"
 run /gxjdch.asp 64 2 "$download"
+printf '%-12s   1 program:     ' /gxjdch.asp
+"$build/bin/server_download_bench" "$download" "$seconds"
 run /tjjdch.asp 1 1 "http://127.0.0.1:$port" -s "$work/submit.lua"
 run /tjjdch.asp 64 2 "http://127.0.0.1:$port" -s "$work/submit.lua"
