@@ -45,8 +45,11 @@ bool parseListen(const QString& text, Options& o) {
     const int port = colon > 0 ? text.mid(colon + 1).toInt(&ok) : -1;
     if (!ok || port < 0 || port > 65535) return false;
     o.host = text.left(colon);
+    // "[::1]:8642": the brackets only set the address apart from the port.
+    if (o.host.startsWith(QLatin1Char('[')) && o.host.endsWith(QLatin1Char(']')))
+        o.host = o.host.mid(1, o.host.size() - 2);
     o.port = port;
-    return true;
+    return !o.host.isEmpty();
 }
 
 std::optional<QByteArray> readKey(const QString& keyFile, QString* why) {
