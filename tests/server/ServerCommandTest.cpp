@@ -85,9 +85,12 @@ TEST_F(Moderation, ListApproveRejectAndTheDownloadFollows) {
     ASSERT_EQ(body("/tjjdch.asp", submission("a", "b", "ax\ty")), "ok!");
     EXPECT_TRUE(store_.pending().empty());
 
-    for (const QStringList& usage : {QStringList{"review"}, QStringList{"review", "approve"},
-                                     QStringList{"review", "approve", "x"},
-                                     QStringList{"review", "list", "more"}, QStringList{"other"}})
+    for (const QStringList& usage :
+         {QStringList{"review"}, QStringList{"review", "approve"},
+          QStringList{"review", "approve", "x"}, QStringList{"review", "list", "more"},
+          QStringList{"other"}, QStringList{"--listen", "8642"}, QStringList{"--listen", ":8642"},
+          QStringList{"--listen", "[]:8642"}, QStringList{"--listen", "127.0.0.1:65536"},
+          QStringList{"--workers", "0"}})
         EXPECT_EQ(command(usage).status, 2) << usage.join(' ').toStdString();
 }
 
