@@ -2,12 +2,13 @@
 # Installs what Tavrel needs to build, run and test on Debian 12. Run as root.
 # --no-install-recommends keeps Qt's SQLite plugin out: it would load the plain
 # libsqlite3 beside SQLCipher. fortunes-zh and python3-jieba give the scan
-# benchmark its prose and its words; ca-certificates lets the mail check verify
-# the server's certificate; clang and its runtime build the fuzz targets.
+# benchmark its prose and its words; wrk and curl load and probe the exchange
+# server in its benchmark; ca-certificates lets the mail check verify the
+# server's certificate; clang and its runtime build the fuzz targets.
 set -e
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ pkg-config libgtest-dev \
     qt6-base-dev libsqlcipher-dev libcurl4-openssl-dev libcpp-httplib-dev \
     python3-aiosmtpd xvfb xauth fonts-wqy-zenhei ca-certificates \
-    fortunes-zh python3-jieba clang libclang-rt-14-dev
+    fortunes-zh python3-jieba wrk curl clang libclang-rt-14-dev

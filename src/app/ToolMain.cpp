@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QIODevice>
 
 #include <cstdio>
 
@@ -18,4 +19,17 @@ int runToolMain(int argc, char** argv, ToolCommand command) {
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     const QString library = libraryFilePath(systemProgramDirectory(), systemAppDataDirectory());
     return command(QCoreApplication::arguments().mid(1), library, out, err);
+}
+
+std::optional<int> answerCommonOption(const QString& argument, const char* tool, const char* usage,
+                                      QIODevice& out) {
+    if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+        out.write(usage);
+        return 0;
+    }
+    if (argument == QLatin1String("--version")) {
+        out.write(QByteArray(tool) + " " TAVREL_VERSION "\n");
+        return 0;
+    }
+    return std::nullopt;
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QIODevice;
 
 using ToolCommand = int (*)(const QStringList& arguments, const QString& defaultLibraryPath,
@@ -12,3 +14,8 @@ using ToolCommand = int (*)(const QStringList& arguments, const QString& default
 // window finds it, stdout and stderr carry the command's output, and the
 // command's result is the exit status.
 int runToolMain(int argc, char** argv, ToolCommand command);
+
+// What every tool answers alike: --help (or -h) writes `usage`, --version the
+// tool's name and version. The exit status, or nullopt for any other argument.
+std::optional<int> answerCommonOption(const QString& argument, const char* tool, const char* usage,
+                                      QIODevice& out);

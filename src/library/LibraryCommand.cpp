@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 
+#include "app/ToolMain.h"
 #include "documents/DocumentFile.h"
 #include "library/LibrarySource.h"
 #include "library/LibraryText.h"
@@ -27,14 +28,8 @@ int runLibraryCommand(const QStringList& arguments, const QString& defaultLibrar
     QString command, file, library;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            out.write(kUsage);
-            return 0;
-        }
-        if (a == QLatin1String("--version")) {
-            out.write("tavrel-library " TAVREL_VERSION "\n");
-            return 0;
-        }
+        if (const std::optional<int> status = answerCommonOption(a, "tavrel-library", kUsage, out))
+            return *status;
         if (a == QLatin1String("--library")) {
             if (i + 1 == arguments.size()) return fail(QStringLiteral("--library 缺少参数"));
             library = arguments[++i];

@@ -1,7 +1,7 @@
 #include "library/LibraryText.h"
 
 #include "documents/GbkCodec.h"
-#include "library/WordDatabase.h"
+#include "library/SqlConnection.h"
 
 namespace LibraryText {
 
@@ -11,29 +11,6 @@ constexpr char kBom[] = "\xEF\xBB\xBF";
 
 QByteArray withoutBom(const QByteArray& bytes) {
     return bytes.startsWith(kBom) ? bytes.mid(3) : bytes;
-}
-
-QByteArray escaped(const QByteArray& gbkField) {
-    QByteArray out;
-    for (const char c : GbkCodec::decode(gbkField).toUtf8()) {
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
 }
 
 std::optional<QByteArray> unescaped(QByteArrayView field) {
@@ -76,6 +53,29 @@ QByteArrayView nextLine(QByteArrayView text, qsizetype& at) {
 
 }  // namespace
 
+QByteArray escapeField(const QByteArray& gbkField) {
+    QByteArray out;
+    for (const char c : GbkCodec::decode(gbkField).toUtf8()) {
+        switch (c) {
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 bool looksLikeText(const QByteArray& head) {
     const QByteArray text = withoutBom(head);
     auto startsWithLine = [&](const char* header) {
@@ -89,11 +89,10 @@ bool looksLikeText(const QByteArray& head) {
 QByteArray write(const std::vector<WordEntry>& entries) {
     QByteArray out = QByteArray(kExportHeader) + '\n';
     for (const WordEntry& e : entries) {
-        out +=
-            QByteArray::number(e.tid) + '\t' + escaped(e.tgrade) + '\t' + escaped(e.tclass) + '\t' +
-            escaped(e.terror) + '\t' + escaped(e.tright) + '\t' + escaped(e.tbut) + '\t' +
-            (e.tdate.isValid() ? WordDatabase::formatDateTime(e.tdate).toLatin1() : QByteArray()) +
-            '\n';
+        out += QByteArray::number(e.tid) + '\t' + escapeField(e.tgrade) + '\t' +
+               escapeField(e.tclass) + '\t' + escapeField(e.terror) + '\t' + escapeField(e.tright) +
+               '\t' + escapeField(e.tbut) + '\t' +
+               (e.tdate.isValid() ? SqlConnection::formatDateTime(e.tdate) : QByteArray()) + '\n';
     }
     return out;
 }
@@ -165,7 +164,7 @@ std::optional<std::vector<WordEntry>> read(const QByteArray& utf8, QString* erro
         e.tright = texts[3];
         e.tbut = texts[4];
         if (exportForm && !fields[6].isEmpty()) {
-            e.tdate = WordDatabase::parseDateTime(fields[6].toByteArray());
+            e.tdate = SqlConnection::parseDateTime(fields[6].toByteArray());
             if (!e.tdate.isValid()) return refuse(n, QStringLiteral("日期有误"));
         }
         entries.push_back(std::move(e));

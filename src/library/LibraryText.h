@@ -22,6 +22,9 @@ inline constexpr char kExportHeader[] = "tid\ttgrade\ttclass\tterror\ttright\ttb
 // True when the bytes start with one of the two header lines.
 bool looksLikeText(const QByteArray& head);
 
+// One field as the text holds it: UTF-8, with TAB, LF, CR and backslash escaped.
+QByteArray escapeField(const QByteArray& gbkField);
+
 // The export form, entries in the order given.
 QByteArray write(const std::vector<WordEntry>& entries);
 

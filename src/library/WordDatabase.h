@@ -5,13 +5,13 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/ProofreadMode.h"
+#include "library/SqlConnection.h"
 #include "library/UserInfo.h"
 #include "library/WordEntry.h"
-
-struct sqlite3;
 
 // The library file: an SQLCipher database with the tables `words` and
 // `tuserinfo`. One method per query the program issues; every value is bound
@@ -35,10 +35,10 @@ class WordDatabase {
     // exactly as it is and Failed is returned.
     OpenResult open(const QString& path);
     void close();
-    bool isOpen() const { return db_ != nullptr; }
+    bool isOpen() const { return connection_.isOpen(); }
     const QString& path() const { return path_; }
     // Why the last operation failed; empty after a success.
-    const QString& lastError() const { return lastError_; }
+    const QString& lastError() const { return connection_.lastError(); }
 
     // The entries a proofreading mode applies, in tid order.
     std::vector<WordEntry> entriesForMode(ProofreadMode mode);
@@ -70,27 +70,15 @@ class WordDatabase {
     // Runs `work` in one transaction: everything it stored, or nothing.
     template <typename Work>
     bool inTransaction(Work&& work) {
-        if (!execute("BEGIN IMMEDIATE")) return false;
-        if (!work()) {
-            execute("ROLLBACK");
-            return false;
-        }
-        return execute("COMMIT");
+        return connection_.inTransaction(std::forward<Work>(work));
     }
 
-    static QString formatDateTime(const QDateTime& value);
-    static QDateTime parseDateTime(const QByteArray& text);
-
   private:
-    bool execute(const char* sql);
     bool createSchema();
-    void useWriteAheadLog();
     // Downloads look every record up by its forms.
     bool createFormIndex();
-    bool fail(const QString& what);
     std::vector<WordEntry> selectEntries(const char* sql, const std::vector<QByteArray>& values);
 
-    sqlite3* db_ = nullptr;
+    SqlConnection connection_;
     QString path_;
-    QString lastError_;
 };

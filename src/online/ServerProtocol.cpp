@@ -13,6 +13,12 @@ int hexValue(char c) {
     return -1;
 }
 
+// True when a "%XX" escape starts at `at`.
+bool escapeAt(const QByteArray& text, qsizetype at) {
+    return text[at] == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 &&
+           hexValue(text[at + 2]) >= 0;
+}
+
 bool isUnreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '.' || c == '_' || c == '~';
@@ -52,8 +58,7 @@ QByteArray ServerProtocol::percentDecode(const QByteArray& text) {
     QByteArray out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
+        if (escapeAt(text, i)) {
             out.append(char(hexValue(text[i + 1]) << 4 | hexValue(text[i + 2])));
             i += 2;
         } else {
@@ -61,6 +66,12 @@ QByteArray ServerProtocol::percentDecode(const QByteArray& text) {
         }
     }
     return out;
+}
+
+bool ServerProtocol::hasValidEscapes(const QByteArray& text) {
+    for (qsizetype i = text.indexOf('%'); i >= 0; i = text.indexOf('%', i + 1))
+        if (!escapeAt(text, i)) return false;
+    return true;
 }
 
 QByteArray ServerProtocol::request(const char* page, const Query& items) {

@@ -51,6 +51,9 @@ class ServerProtocol {
     static QByteArray percentEncode(const QByteArray& value);
     // "%XX" becomes its byte; anything else, a malformed "%" included, stays.
     static QByteArray percentDecode(const QByteArray& text);
+    // True when every "%" starts a "%XX": a stricter reader refuses the rest
+    // rather than guess what the sender meant.
+    static bool hasValidEscapes(const QByteArray& text);
     // page + "?" + key=value pairs joined by "&", values percent-encoded.
     static QByteArray request(const char* page, const Query& items);
     // The pairs of a query (the text after "?"), values decoded, in order.

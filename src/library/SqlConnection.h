@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+struct sqlite3;
+
+// An open SQLCipher file: the one place that opens, keys and configures a
+// connection, shared by the program's library and the exchange server's store.
+class SqlConnection {
+  public:
+    SqlConnection() = default;
+    ~SqlConnection();
+    SqlConnection(const SqlConnection&) = delete;
+    SqlConnection& operator=(const SqlConnection&) = delete;
+
+    // Opens `path` read-write, creating it only when `create` is set, so that
+    // a failure never makes a new file in place of an existing one. An empty
+    // key leaves the file unencrypted. A wrong key is not noticed here but by
+    // the first statement.
+    bool open(const QString& path, bool create, QByteArrayView key, int busyTimeoutMs);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    sqlite3* handle() const { return db_; }
+
+    bool execute(const char* sql);
+    // Runs `work` in one transaction: everything it stored, or nothing.
+    template <typename Work>
+    bool inTransaction(Work&& work) {
+        if (!execute("BEGIN IMMEDIATE")) return false;
+        if (!work()) {
+            const QString why = lastError_;
+            execute("ROLLBACK");
+            lastError_ = why;
+            return false;
+        }
+        return execute("COMMIT");
+    }
+    // Readers do not wait for a writer, and a commit syncs only at checkpoints
+    // while the file still survives a crash whole.
+    void useWriteAheadLog();
+
+    qint64 lastInsertId() const;
+    // Rows changed by the last statement.
+    int changes() const;
+    // Records `what` with the connection's own reason; always false.
+    bool fail(const QString& what);
+    const QString& lastError() const { return lastError_; }
+    void clearError() { lastError_.clear(); }
+
+    // Date-times are stored as "YYYY-MM-DD HH:MM:SS", which compares in order.
+    static QByteArray formatDateTime(const QDateTime& value);
+    static QDateTime parseDateTime(const QByteArray& text);
+
+  private:
+    sqlite3* db_ = nullptr;
+    QString lastError_;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+class ExchangeStore;
+
+// The four pages of the exchange, apart from HTTP: a request's path and raw
+// query go in, the answer comes out. Safe to call from many threads at once.
+class ExchangePages {
+  public:
+    // A bigger value is no entry a proofreader typed; refusing it keeps one
+    // request from filling the database.
+    static constexpr qsizetype kMaxValueBytes = 4 * 1024;
+    static constexpr qsizetype kMaxQueryBytes = 16 * 1024;
+
+    struct Answer {
+        int status = 200;
+        QByteArray body;  // GBK
+        QByteArray usid;  // as sent, for the log
+        QByteArray outcome;
+    };
+    using Clock = std::function<QDateTime()>;
+
+    ExchangePages(ExchangeStore& store, Clock clock);
+
+    // `path` as decoded by the HTTP layer; `query` the text after "?", as sent.
+    Answer answer(const QByteArray& path, const QByteArray& query);
+
+  private:
+    using Values = std::map<QByteArray, QByteArray>;
+    // All records, oldest publication first, as one answer body.
+    struct Published {
+        QByteArray body;                // "start:" and every record
+        std::vector<QByteArray> dates;  // publication of each record, stored form
+        std::vector<qsizetype> starts;  // where each record starts in body
+    };
+
+    static std::optional<Values> readQuery(const QByteArray& query, QByteArray* why);
+    Answer submitEntry(const Values& values);
+    Answer updates(const Values& values);
+    Answer userInfo(const Values& values);
+    std::shared_ptr<const Published> published();
+
+    ExchangeStore& store_;
+    Clock clock_;
+    std::mutex publishedMutex_;
+    std::shared_ptr<const Published> published_;
+    std::pair<qint64, qint64> publishedVersion_{-1, -1};
+};
