@@ -21,7 +21,7 @@ build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B $build -G Ninja -DTAVREL_FUZZ=ON -DTAVREL_BUILD_TESTS=OFF >/dev/null
 cmake --build $build --target tavrel_fuzzers
 
-targets="gbk_view scan correction download_answer library_text hit_position"
+targets="gbk_view scan correction download_answer library_text hit_position exchange"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
