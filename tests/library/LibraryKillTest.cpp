@@ -8,6 +8,7 @@
 #include "library/WordDatabase.h"
 #include "support/KillDuringRun.h"
 #include "support/LibraryProbe.h"
+#include "support/LibraryTextFile.h"
 
 // An import of many rows killed with SIGKILL: the library opens afterwards,
 // sound, with the rows it had before and either none or all of the import.
@@ -30,14 +31,7 @@ TEST(LibraryKillTest, AnImportKilledMidwayLeavesAllOrNothingOfIt) {
     QTemporaryDir dir;
     const QString library = dir.filePath(QStringLiteral("jdck.mdb"));
     const QString text = dir.filePath(QStringLiteral("import.tsv"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        QByteArray lines = "tgrade\ttclass\tterror\ttright\ttbut\n";
-        for (int i = 0; i < kImported; ++i)
-            lines += QStringLiteral("基本\t通用\t按装%1\t安装%1\t按装%1好\n").arg(i).toUtf8();
-        f.write(lines);
-    }
+    ASSERT_TRUE(writeLibraryText(text, kImported));
     const QString program =
         qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-library");
     const QStringList args = {QStringLiteral("import"), text, QStringLiteral("--library"), library};

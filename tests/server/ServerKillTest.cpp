@@ -15,6 +15,7 @@
 #include "online/ServerProtocol.h"
 #include "server/ExchangeStore.h"
 #include "support/KillDuringRun.h"
+#include "support/LibraryTextFile.h"
 
 // tavrel-server killed with SIGKILL: its database opens afterwards, holds
 // every submission it answered "ok!" to, and a moderation that publishes many
@@ -98,14 +99,7 @@ TEST(ServerKillTest, APublicationKilledMidwayIsWholeOrAbsent) {
     constexpr int kEntries = 20000;
     QTemporaryDir dir;
     const QString text = dir.filePath(QStringLiteral("team.tsv"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        QByteArray lines = "tgrade\ttclass\tterror\ttright\ttbut\n";
-        for (int i = 0; i < kEntries; ++i)
-            lines += QStringLiteral("基本\t通用\t按装%1\t安装%1\t按装%1好\n").arg(i).toUtf8();
-        f.write(lines);
-    }
+    ASSERT_TRUE(writeLibraryText(text, kEntries));
     const QString data = dir.filePath(QStringLiteral("data"));
     const QStringList args = {QStringLiteral("review"), QStringLiteral("publish"), text,
                               QStringLiteral("--data"), data};
