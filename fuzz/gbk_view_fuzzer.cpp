@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const DocumentView view(bytes);
     const QString& text = view.text();
     FUZZ_CHECK(view.byteSize() == bytes.size());
+    std::vector<quint32> offsets;
+    FUZZ_CHECK(GbkCodec::decode(bytes, view.lineEnding(), &offsets) == view.text());
     QString unencodable;
     FUZZ_CHECK(view.encode(text, &unencodable) == bytes);
     FUZZ_CHECK(unencodable.isEmpty());
@@ -35,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const qsizetype begin = view.byteOffsetOf(i);
         const qsizetype end = view.byteOffsetOf(i + 1);
         FUZZ_CHECK(end - begin == 1 || end - begin == 2);
+        FUZZ_CHECK(begin == qsizetype(offsets[size_t(i)]));
         FUZZ_CHECK(view.charIndexOf(begin) == i);
         FUZZ_CHECK(view.encode(text.mid(i, 1), nullptr) == bytes.mid(begin, end - begin));
         FUZZ_CHECK(view.charRange(begin, end - begin) == std::make_pair(i, i + 1));

@@ -9,16 +9,19 @@ constexpr qsizetype kBlock = 64;
 
 DocumentView::DocumentView(const QByteArray& bytes)
     : lineEnding_(GbkCodec::dominantLineEnding(bytes)) {
-    std::vector<quint32> offsets;
-    text_ = GbkCodec::decode(bytes, lineEnding_, &offsets);
+    text_ = GbkCodec::decode(bytes, lineEnding_);
     const size_t characters = static_cast<size_t>(text_.size());
     wide_.assign((characters + kBlock - 1) / kBlock, 0);
     blockStart_.clear();
+    blockStart_.reserve(wide_.size() + 1);
+    qsizetype at = 0;
     for (size_t c = 0; c < characters; ++c) {
-        if (c % kBlock == 0) blockStart_.push_back(offsets[c]);
-        if (offsets[c + 1] - offsets[c] == 2) wide_[c / kBlock] |= quint64(1) << (c % kBlock);
+        if (c % kBlock == 0) blockStart_.push_back(at);
+        const int length = GbkCodec::encodedLength(text_[qsizetype(c)].unicode(), lineEnding_);
+        if (length == 2) wide_[c / kBlock] |= quint64(1) << (c % kBlock);
+        at += length;
     }
-    byteSize_ = offsets.back();
+    byteSize_ = at;
     blockStart_.push_back(byteSize_);
 }
 

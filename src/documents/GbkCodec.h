@@ -43,6 +43,13 @@ class GbkCodec {
     }
     static QByteArray encode(const QString& text, LineEnding lineEnding, QString* unencodable);
 
+    // The bytes encode() writes for a character that decode() gave: a
+    // document's byte offsets follow from its text without a table.
+    static int encodedLength(char16_t ch, LineEnding lineEnding) {
+        if (ch == u'\n') return lineEnding == LineEnding::CrLf ? 2 : 1;
+        return ch < 0x80 || (ch >= kRawByteBase && ch <= kRawByteBase + 0xFF) ? 1 : 2;
+    }
+
     // The character of a defined GBK pair, or 0 when the pair has none.
     static char16_t decodePair(unsigned char lead, unsigned char trail);
     // The GBK pair for a character (lead << 8 | trail), or 0 when it has none.
