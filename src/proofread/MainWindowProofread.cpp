@@ -130,7 +130,7 @@ void MainWindow::runProofread() {
         if (fileCheckList->item(i)->checkState() == Qt::Checked) ++ticked;
     if (ticked == 0) return;
 
-    const std::vector<WordEntry> entries = dbConnection.entriesForMode(currentMode());
+    std::vector<WordEntry> entries = dbConnection.entriesForMode(currentMode());
     if (entries.empty()) {
         prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("尚没有校对词库！"));
         return;
@@ -146,7 +146,11 @@ void MainWindow::runProofread() {
     progressBar->repaint();
     checkWordList.clear();
     resultGrid->setRowCount(0);
+    checkWordList.reserve(entries.size());
     for (const WordEntry& entry : entries) checkWordList.push_back(EntryLine::fromEntry(entry));
+    // The lines share the forms' bytes; the rest of the entries is not needed
+    // during the scan, and a large library would carry it twice.
+    std::vector<WordEntry>().swap(entries);
     const Scanner scanner(checkWordList);
 
     QStringList unreadable;
