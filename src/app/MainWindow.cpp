@@ -91,6 +91,9 @@ void MainWindow::buildControls() {
     professionalModeRadio->setGeometry(35, 104, 56, 24);
 
     documentEdit = named(new QPlainTextEdit(central), "documentEdit");
+    // A scroll bar that appears narrows the text, and Qt then gives every line
+    // of the document a layout of its own: for a large one, hundreds of megabytes.
+    documentEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     resultGrid = named(new QTableWidget(0, 6, central), "resultGrid");
     errorFileList = named(new QListWidget(central), "errorFileList");
     errorFileList->hide();
