@@ -16,7 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -165,7 +165,7 @@ int runWindow(const QString& dir) {
     window.findChild<QAction*>(QStringLiteral("menuProfessional"))->trigger();
     window.findChild<QAction*>(QStringLiteral("menuProofread"))->trigger();
     std::printf("%d hits\n",
-                window.findChild<QTableWidget*>(QStringLiteral("resultGrid"))->rowCount());
+                window.findChild<QTableView*>(QStringLiteral("resultGrid"))->model()->rowCount());
     return 0;
 }
 

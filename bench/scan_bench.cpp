@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QString>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <malloc.h>
@@ -349,7 +349,7 @@ void windowPass(const QByteArray& document, const std::vector<WordEntry>& entrie
     window.findChild<DirectoryBox*>(QStringLiteral("directoryBox"))->setDirectory(documents);
     window.fillFileList();
     QCoreApplication::processEvents();
-    auto* grid = window.findChild<QTableWidget*>(QStringLiteral("resultGrid"));
+    auto* grid = window.findChild<QTableView*>(QStringLiteral("resultGrid"))->model();
     int rows = 0;
     const double seconds = timeIt(3, [&] {
         prompter.last.clear();

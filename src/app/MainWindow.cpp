@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QBrush>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -17,7 +18,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QStyle>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolBar>
 
 #include "app/AboutWindow.h"
@@ -26,6 +27,7 @@
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "library/LibraryLocation.h"
+#include "proofread/HitTableModel.h"
 
 namespace {
 
@@ -94,7 +96,9 @@ void MainWindow::buildControls() {
     // A scroll bar that appears narrows the text, and Qt then gives every line
     // of the document a layout of its own: for a large one, hundreds of megabytes.
     documentEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    resultGrid = named(new QTableWidget(0, 6, central), "resultGrid");
+    resultGrid = named(new QTableView(central), "resultGrid");
+    hitRows = new HitTableModel(resultGrid);
+    resultGrid->setModel(hitRows);
     errorFileList = named(new QListWidget(central), "errorFileList");
     errorFileList->hide();
     busyLabel = named(new QLabel(QStringLiteral("校对中……"), central), "busyLabel");
@@ -120,7 +124,8 @@ void MainWindow::buildControls() {
     connect(documentEdit, &QPlainTextEdit::textChanged, this, [this] { markDocumentDirty(); });
     connect(quickModeRadio, &QRadioButton::clicked, this, [this] { selectQuickMode(); });
     connect(fineModeRadio, &QRadioButton::clicked, this, [this] { selectFineMode(); });
-    connect(resultGrid, &QTableWidget::currentCellChanged, this, [this] { showSelectedHit(); });
+    connect(resultGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { showSelectedHit(); });
 }
 
 void MainWindow::buildMenus() {
@@ -210,9 +215,9 @@ void MainWindow::onToolbarButton(int index) {
 void MainWindow::prepareResultGrid() {
     static const char* const headers[] = {"序号", "文件名", "位置", "误", "正", "修改"};
     for (int column = 0; column < 6; ++column) {
-        auto* header = new QTableWidgetItem(QString::fromUtf8(headers[column]));
-        header->setForeground(kResultHeaderColour);
-        resultGrid->setHorizontalHeaderItem(column, header);
+        hitRows->setHeaderData(column, Qt::Horizontal, QString::fromUtf8(headers[column]));
+        hitRows->setHeaderData(column, Qt::Horizontal, QBrush(kResultHeaderColour),
+                               Qt::ForegroundRole);
     }
     // Column 5 holds a tick per hit row; its header stays text.
     resultGrid->verticalHeader()->hide();

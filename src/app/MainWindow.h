@@ -22,7 +22,8 @@ class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QRadioButton;
-class QTableWidget;
+class QTableView;
+class HitTableModel;
 class QToolBar;
 class DirectoryBox;
 class Platform;
@@ -113,8 +114,6 @@ class MainWindow : public QMainWindow {
     void selectBytes(qsizetype byteStart, qsizetype byteLength);
     // Marks a scan or correction as running: browsing and editing are locked.
     void setBusy(bool running);
-    void appendHitRow(const QString& fileName, const EntryLine& entry, qsizetype start,
-                      qsizetype length);
 
     ProgramState& state;
     Platform& platform;
@@ -144,7 +143,8 @@ class MainWindow : public QMainWindow {
     QRadioButton* fineModeRadio = nullptr;
     QRadioButton* professionalModeRadio = nullptr;
     QPlainTextEdit* documentEdit = nullptr;
-    QTableWidget* resultGrid = nullptr;
+    QTableView* resultGrid = nullptr;
+    HitTableModel* hitRows = nullptr;      // resultGrid's rows
     QListWidget* errorFileList = nullptr;  // hidden: the documents a correction rewrites
     QLabel* busyLabel = nullptr;
     QProgressBar* progressBar = nullptr;

@@ -4,7 +4,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
-#include <QTableWidget>
 #include <QTextCursor>
 
 #include "app/MainWindow.h"
@@ -12,6 +11,7 @@
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
+#include "proofread/HitTableModel.h"
 
 // The file browser and the document commands.
 
@@ -38,7 +38,7 @@ void MainWindow::onDriveChanged() {
 
 void MainWindow::fillFileList() {
     fileCheckList->clear();
-    resultGrid->setRowCount(0);
+    hitRows->clear();
     for (const QString& name : documentNames(currentDirectory()))
         fileCheckList->addItem(tickedItem(name));
 }

@@ -2,3 +2,4 @@
 
 // The columns of the hit rows in resultGrid.
 enum HitColumn { NumberColumn, FileColumn, PositionColumn, WrongColumn, RightColumn, TickColumn };
+inline constexpr int kHitColumns = TickColumn + 1;

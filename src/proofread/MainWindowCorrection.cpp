@@ -3,7 +3,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTableWidget>
 
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
@@ -11,8 +10,7 @@
 #include "documents/DocumentFile.h"
 #include "documents/GbkCodec.h"
 #include "proofread/Corrector.h"
-#include "proofread/HitColumns.h"
-#include "proofread/HitPosition.h"
+#include "proofread/HitTableModel.h"
 
 // Correcting files: rewriting the ticked hits of the last scan.
 
@@ -20,20 +18,10 @@ namespace {
 
 const QString kNotice = QStringLiteral("提示：");
 
-QString cellText(const QTableWidget* grid, int row, int column) {
-    const QTableWidgetItem* cell = grid->item(row, column);
-    return cell ? cell->text() : QString();
-}
-
-bool isTicked(const QTableWidget* grid, int row) {
-    const QTableWidgetItem* tick = grid->item(row, TickColumn);
-    return tick && tick->checkState() == Qt::Checked;
-}
-
 }  // namespace
 
 void MainWindow::runCorrection() {
-    const int n = resultGrid->rowCount();
+    const int n = hitRows->rowCount();
     if (n == 0) return;
 
     // Taken once: the grid is read as it stood when the command was given.
@@ -41,20 +29,16 @@ void MainWindow::runCorrection() {
     QStringList files;
     std::vector<std::vector<CorrectionRow>> rowsOfFile;
     for (int r = 0; r < n; ++r) {
-        if (!isTicked(resultGrid, r)) continue;
-        const QString name = cellText(resultGrid, r, FileColumn);
+        const HitTableModel::Row& hit = hitRows->row(r);
+        if (!hit.ticked) continue;
+        const QString& name = hit.file;
         qsizetype j = files.indexOf(name);
         if (j < 0) {
             j = files.size();
             files.append(name);
             rowsOfFile.emplace_back();
         }
-        // A position that cannot be read names no byte: the row is skipped.
-        const std::optional<HitPosition> position =
-            HitPosition::parse(cellText(resultGrid, r, PositionColumn));
-        rowsOfFile[static_cast<size_t>(j)].push_back({position ? position->start : 0,
-                                                      gbk(cellText(resultGrid, r, WrongColumn)),
-                                                      gbk(cellText(resultGrid, r, RightColumn))});
+        rowsOfFile[static_cast<size_t>(j)].push_back({hit.start, hit.wrong, hit.right});
     }
     errorFileList->addItems(files);
     const int m = static_cast<int>(files.size());

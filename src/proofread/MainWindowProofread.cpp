@@ -8,20 +8,18 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <algorithm>
 #include <functional>
 #include <limits>
 
-#include "app/GridRows.h"
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
-#include "proofread/HitColumns.h"
-#include "proofread/HitPosition.h"
+#include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
 
 // The proofreading pass and result navigation.
@@ -30,12 +28,6 @@ namespace {
 
 const QString kNotice = QStringLiteral("提示：");
 constexpr int kRepaintIntervalMs = 33;  // about 30 paints a second
-
-QTableWidgetItem* readOnlyCell(const QString& text) {
-    auto* cell = new QTableWidgetItem(text);
-    cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    return cell;
-}
 
 // Shows a scan's progress without letting the painting slow the scan: the
 // window is updated and its events run at most about 30 times a second. The
@@ -98,22 +90,6 @@ class WindowScanProgress : public ScanObserver {
 
 }  // namespace
 
-void MainWindow::appendHitRow(const QString& fileName, const EntryLine& entry, qsizetype start,
-                              qsizetype length) {
-    const int row = resultGrid->rowCount();
-    resultGrid->insertRow(row);
-    resultGrid->setItem(row, NumberColumn, readOnlyCell(QString::number(designRowOf(row))));
-    resultGrid->setItem(row, FileColumn, readOnlyCell(fileName));
-    resultGrid->setItem(row, PositionColumn,
-                        readOnlyCell(HitPosition{start, start + length - 1}.text()));
-    resultGrid->setItem(row, WrongColumn, readOnlyCell(fromGbk(entry.wrong)));
-    resultGrid->setItem(row, RightColumn, readOnlyCell(fromGbk(entry.right)));
-    auto* tick = new QTableWidgetItem;
-    tick->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    tick->setCheckState(Qt::Checked);
-    resultGrid->setItem(row, TickColumn, tick);
-}
-
 void MainWindow::setBusy(bool running) {
     // Browsing or editing would change what the run is reading or writing.
     busy = running;
@@ -145,7 +121,7 @@ void MainWindow::runProofread() {
     busyLabel->repaint();
     progressBar->repaint();
     checkWordList.clear();
-    resultGrid->setRowCount(0);
+    hitRows->clear();
     checkWordList.reserve(entries.size());
     for (const WordEntry& entry : entries) checkWordList.push_back(EntryLine::fromEntry(entry));
     // The lines share the forms' bytes; the rest of the entries is not needed
@@ -183,9 +159,14 @@ void MainWindow::runProofread() {
         if (shown) putDocument(state.currentFilePath, text);
         progress.startDocument(text ? text->size() : 0);
         const std::vector<Hit> hits = scanner.scan(text.value_or(QByteArray()), &progress);
-        for (const Hit& hit : hits)
-            appendHitRow(item->text(), checkWordList[static_cast<size_t>(hit.entry)], hit.start,
-                         hit.length);
+        std::vector<HitTableModel::Row> rows;
+        rows.reserve(hits.size());
+        const QString name = item->text();
+        for (const Hit& hit : hits) {
+            const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
+            rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right});
+        }
+        hitRows->append(std::move(rows));
         if (!hits.empty()) resultGrid->scrollToBottom();
         progress.finishDocument(shown);
     }
@@ -204,18 +185,15 @@ void MainWindow::runProofread() {
 }
 
 void MainWindow::showSelectedHit() {
-    const int row = resultGrid->currentRow();
-    if (row < 0 || !resultGrid->isEnabled()) return;  // the scan is writing the rows
-    const QTableWidgetItem* positionCell = resultGrid->item(row, PositionColumn);
-    const QTableWidgetItem* fileCell = resultGrid->item(row, FileColumn);
-    if (!positionCell || !fileCell) return;
-    const std::optional<HitPosition> position = HitPosition::parse(positionCell->text());
-    if (!position) return;
-    const QString path = documentPath(currentDirectory(), fileCell->text());
+    const int row = resultGrid->currentIndex().row();
+    if (row < 0 || row >= hitRows->rowCount() || !resultGrid->isEnabled())
+        return;  // no hit row, or the scan is writing the rows
+    const HitTableModel::Row& hit = hitRows->row(row);
+    const QString path = documentPath(currentDirectory(), hit.file);
     if (path != state.currentFilePath) {
         state.currentFilePath = path;
         showDocument(path);
     }
-    selectBytes(position->start - 1, position->end - position->start + 1);
+    selectBytes(hit.start - 1, hit.length);
     documentEdit->setFocus();
 }

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBrush>
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QFile>
@@ -11,7 +12,7 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -185,13 +186,14 @@ TEST_F(MainWindowTest, ToolbarRunsTheMenuCommandsAndIndexThreeSaves) {
 
 TEST_F(MainWindowTest, ResultGridHeaderAndInitialControls) {
     start();
-    auto* grid = find<QTableWidget>("resultGrid");
+    auto* grid = find<QTableView>("resultGrid")->model();
     ASSERT_EQ(grid->columnCount(), 6);
     EXPECT_EQ(grid->rowCount(), 0);
     const char* headers[] = {"序号", "文件名", "位置", "误", "正", "修改"};
     for (int c = 0; c < 6; ++c) {
-        EXPECT_EQ(grid->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
-        EXPECT_EQ(grid->horizontalHeaderItem(c)->foreground().color(), QColor(0x58, 0x30, 0xE0));
+        EXPECT_EQ(grid->headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(headers[c]));
+        EXPECT_EQ(grid->headerData(c, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color(),
+                  QColor(0x58, 0x30, 0xE0));
     }
     EXPECT_EQ(find<QLabel>("fileListLabel")->text(), QStringLiteral("文件列表"));
     EXPECT_EQ(find<QLabel>("modeLabel")->text(), QStringLiteral("校对方式："));
@@ -213,7 +215,7 @@ TEST_F(MainWindowTest, ResizingAppliesTheLayoutRules) {
     EXPECT_EQ(find<QWidget>("documentEdit")->geometry(), expected.documentEdit);
     EXPECT_EQ(find<QWidget>("resultGrid")->geometry(), expected.resultGrid);
     EXPECT_EQ(find<QWidget>("fileCheckList")->geometry(), expected.fileCheckList);
-    auto* grid = find<QTableWidget>("resultGrid");
+    auto* grid = find<QTableView>("resultGrid");
     EXPECT_EQ(grid->columnWidth(1), expected.resultGridColumn1Width);
     EXPECT_EQ(grid->columnWidth(4), expected.resultGridDefaultColumnWidth);
 }

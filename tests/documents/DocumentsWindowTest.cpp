@@ -2,8 +2,9 @@
 
 #include <QComboBox>
 #include <QPlainTextEdit>
-#include <QTableWidget>
+#include <QTableView>
 
+#include "proofread/HitTableModel.h"
 #include "support/FileSizeLimit.h"
 #include "support/WindowFixture.h"
 
@@ -29,8 +30,9 @@ TEST_F(DocumentsWindowTest, ChangingDirectoryListsDocumentsInPatternOrderAllTick
         writeDocument(QString::fromLatin1(name), "x");
     QDir(documents()).mkdir(QStringLiteral("folder.txt"));
     start();
-    auto* grid = find<QTableWidget>("resultGrid");
-    grid->setRowCount(3);  // rows of an earlier pass
+    auto* grid = qobject_cast<HitTableModel*>(find<QTableView>("resultGrid")->model());
+    grid->append(std::vector<HitTableModel::Row>(
+        3, {QStringLiteral("x.txt"), 1, 1, "x", "y"}));  // rows of an earlier pass
 
     changeDirectory(documents());
     EXPECT_EQ(listedFiles(), QStringList({"a.fbd", "b.txt", "e.TXT", "c.htm", "d.html"}));
@@ -223,8 +225,8 @@ TEST_F(DocumentsWindowTest, OpenListsExactlyTheChosenFilesOfTheirDirectory) {
     for (const char* name : {"a.txt", "b.fbd", "c.txt", "d.txt"})
         writeDocument(QString::fromLatin1(name), "x");
     start();
-    auto* grid = find<QTableWidget>("resultGrid");
-    grid->setRowCount(2);
+    auto* grid = qobject_cast<HitTableModel*>(find<QTableView>("resultGrid")->model());
+    grid->append(std::vector<HitTableModel::Row>(2, {QStringLiteral("x.txt"), 1, 1, "x", "y"}));
     prompter.expectOpenFiles({documents() + QStringLiteral("/c.txt"),
                               documents() + QStringLiteral("/a.txt"),
                               documents() + QStringLiteral("/b.fbd")});

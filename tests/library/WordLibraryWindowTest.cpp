@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -449,10 +448,10 @@ TEST_F(WordLibraryWindowTest, TheNextProofreadFindsTheEntriesSavedInTheWindow) {
     prompter.expectMessage();
     find("menuProofread")->trigger();
     EXPECT_EQ(prompter.messages.back().text, u("校对完毕！"));
-    auto* hits = find<QTableWidget>("resultGrid");
+    auto* hits = find<QTableView>("resultGrid")->model();
     QStringList found;
     for (int r = 0; r < hits->rowCount(); ++r)
-        found << hits->item(r, 3)->text() + u("→") + hits->item(r, 4)->text();
+        found << hits->index(r, 3).data().toString() + u("→") + hits->index(r, 4).data().toString();
     found.sort();
     EXPECT_EQ(found, QStringList({"帐号→账号", "按装→安装"}));
 

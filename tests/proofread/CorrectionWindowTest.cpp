@@ -4,10 +4,11 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 
 #include "proofread/CheckCommand.h"
+#include "proofread/HitTableModel.h"
 #include "support/FileSizeLimit.h"
 #include "support/WindowFixture.h"
 
@@ -17,7 +18,9 @@ const QString kAsk = QStringLiteral("系统将自动修改选中的文件内容�
 
 class CorrectionWindowTest : public WindowFixture {
   protected:
-    QTableWidget* grid() { return find<QTableWidget>("resultGrid"); }
+    HitTableModel* grid() {
+        return qobject_cast<HitTableModel*>(find<QTableView>("resultGrid")->model());
+    }
     QPlainTextEdit* editor() { return find<QPlainTextEdit>("documentEdit"); }
     QStringList errorFiles() {
         QStringList names;
@@ -32,13 +35,16 @@ class CorrectionWindowTest : public WindowFixture {
         find("menuProofread")->trigger();
         ASSERT_EQ(prompter.messages.back().text, QStringLiteral("校对完毕！"));
     }
-    void untick(int r) { grid()->item(r, 5)->setCheckState(Qt::Unchecked); }
+    void untick(int r) { grid()->setData(grid()->index(r, 5), Qt::Unchecked, Qt::CheckStateRole); }
     QStringList gridTexts() {
         QStringList cells;
         for (int r = 0; r < grid()->rowCount(); ++r)
             for (int c = 0; c < 6; ++c)
-                cells << (c == 5 ? QString::number(grid()->item(r, c)->checkState())
-                                 : grid()->item(r, c)->text());
+                cells << (c == 5 ? QString::number(grid()
+                                                       ->index(r, c)
+                                                       .data(Qt::CheckStateRole)
+                                                       .value<Qt::CheckState>())
+                                 : grid()->index(r, c).data().toString());
         return cells;
     }
     // Answers the question with Yes and returns the final notice.
@@ -71,7 +77,7 @@ TEST_F(CorrectionWindowTest, NoRowsNoTicksOrNoLeaveEveryFileAlone) {
     EXPECT_EQ(prompter.messages[1].title, QStringLiteral("提示："));
     EXPECT_EQ(prompter.messages[1].icon, Prompter::Icon::Information);
 
-    grid()->item(0, 5)->setCheckState(Qt::Checked);
+    grid()->setData(grid()->index(0, 5), Qt::Checked, Qt::CheckStateRole);
     prompter.expectMessage(Prompter::Answer::No);
     find("menuCorrect")->trigger();
     ASSERT_EQ(prompter.messages.size(), 3u);

@@ -6,11 +6,12 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTextBlock>
 #include <QTimer>
 
 #include "proofread/CheckCommand.h"
+#include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
 #include "support/WindowFixture.h"
 
@@ -18,14 +19,15 @@ namespace {
 
 class ProofreadWindowTest : public WindowFixture {
   protected:
-    QTableWidget* grid() { return find<QTableWidget>("resultGrid"); }
+    QTableView* view() { return find<QTableView>("resultGrid"); }
+    HitTableModel* grid() { return qobject_cast<HitTableModel*>(view()->model()); }
     QPlainTextEdit* editor() { return find<QPlainTextEdit>("documentEdit"); }
     QListWidget* fileList() { return find<QListWidget>("fileCheckList"); }
 
     // One row of the hit list as the user reads it: 序号, 文件名, 位置, 误, 正.
     QStringList row(int r) {
         QStringList cells;
-        for (int c = 0; c < 5; ++c) cells << grid()->item(r, c)->text();
+        for (int c = 0; c < 5; ++c) cells << grid()->index(r, c).data().toString();
         return cells;
     }
     void untick(const QString& name) {
@@ -41,7 +43,7 @@ class ProofreadWindowTest : public WindowFixture {
         EXPECT_EQ(prompter.messages.back().icon, Prompter::Icon::Information);
     }
     // Picks a row as the user does: the current cell moves there.
-    void pick(int r) { grid()->setCurrentCell(r, 3); }
+    void pick(int r) { view()->setCurrentIndex(grid()->index(r, 3)); }
 };
 
 TEST_F(ProofreadWindowTest, ScanListsEveryHitNumberedAcrossDocuments) {
@@ -64,10 +66,12 @@ TEST_F(ProofreadWindowTest, ScanListsEveryHitNumberedAcrossDocuments) {
     EXPECT_EQ(row(2), QStringList({"3", "b.txt", "9;12", "按装", "安装"}));
     EXPECT_EQ(row(3), QStringList({"4", "b.txt", "27;30", "按装", "安装"}));
     EXPECT_EQ(row(4), QStringList({"5", "d.txt", "3;6", "的的", "的"}));
-    for (int r = 0; r < 5; ++r) EXPECT_EQ(grid()->item(r, 5)->checkState(), Qt::Checked);
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(grid()->index(r, 5).data(Qt::CheckStateRole).value<Qt::CheckState>(),
+                  Qt::Checked);
 
     // The view is left as the last document left it.
-    EXPECT_TRUE(grid()->isEnabled());
+    EXPECT_TRUE(view()->isEnabled());
     EXPECT_FALSE(find<QLabel>("busyLabel")->isVisible());
     EXPECT_FALSE(find<QProgressBar>("progressBar")->isVisible());
     EXPECT_EQ(find<QProgressBar>("progressBar")->value(), 0);
@@ -116,7 +120,7 @@ TEST_F(ProofreadWindowTest, EachModeAppliesExactlyItsGrades) {
     changeDirectory(documents());
     auto wrongForms = [this] {
         QStringList forms;
-        for (int r = 0; r < grid()->rowCount(); ++r) forms << grid()->item(r, 3)->text();
+        for (int r = 0; r < grid()->rowCount(); ++r) forms << grid()->index(r, 3).data().toString();
         return forms;
     };
     proofread();

@@ -1,0 +1,86 @@
+#include "proofread/HitTableModel.h"
+
+#include <iterator>
+
+#include "app/GridRows.h"
+#include "documents/GbkCodec.h"
+#include "proofread/HitPosition.h"
+
+int HitTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int HitTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kHitColumns;
+}
+
+QVariant HitTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const Row& r = row(index.row());
+    if (index.column() == TickColumn)
+        return role == Qt::CheckStateRole ? QVariant(r.ticked ? Qt::Checked : Qt::Unchecked)
+                                          : QVariant();
+    if (role != Qt::DisplayRole) return {};
+    switch (index.column()) {
+        case NumberColumn:
+            return QString::number(designRowOf(index.row()));
+        case FileColumn:
+            return r.file;
+        case PositionColumn:
+            return HitPosition{r.start, r.start + r.length - 1}.text();
+        case WrongColumn:
+            return fromGbk(r.wrong);
+        case RightColumn:
+            return fromGbk(r.right);
+        default:
+            return {};
+    }
+}
+
+bool HitTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() != TickColumn ||
+        role != Qt::CheckStateRole)
+        return false;
+    rows_[static_cast<size_t>(index.row())].ticked = value.value<Qt::CheckState>() == Qt::Checked;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+Qt::ItemFlags HitTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    const Qt::ItemFlags cell = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    return index.column() == TickColumn ? cell | Qt::ItemIsUserCheckable : cell;
+}
+
+QVariant HitTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kHitColumns)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const auto& values = header_[static_cast<size_t>(section)];
+    const auto it = values.find(role == Qt::EditRole ? Qt::DisplayRole : role);
+    return it == values.end() ? QVariant() : it->second;
+}
+
+bool HitTableModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                  int role) {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kHitColumns) return false;
+    header_[static_cast<size_t>(section)][role == Qt::EditRole ? Qt::DisplayRole : role] = value;
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+void HitTableModel::append(std::vector<Row> rows) {
+    if (rows.empty()) return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
+                 std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+void HitTableModel::clear() {
+    if (rows_.empty()) return;
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    endResetModel();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+#include <array>
+#include <map>
+#include <vector>
+
+#include "proofread/HitColumns.h"
+
+// The hit rows of a proofreading pass, as the result grid shows them. A row
+// keeps the hit itself (texts shared with the scanned entry, no cell objects),
+// so a pass with a hundred thousand hits costs a few megabytes, and the
+// correction reads the exact bytes instead of texts parsed back from cells.
+class HitTableModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    struct Row {
+        QString file;      // name in the directory
+        qsizetype start;   // 1-based byte position
+        qsizetype length;  // bytes of the wrong form
+        QByteArray wrong;  // GBK
+        QByteArray right;  // GBK
+        bool ticked = true;
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role = Qt::EditRole) override;
+
+    const Row& row(int r) const { return rows_[static_cast<size_t>(r)]; }
+    // The rows of one document at once: one notice to the view, not one a row.
+    void append(std::vector<Row> rows);
+    void clear();
+
+  private:
+    std::vector<Row> rows_;
+    std::array<std::map<int, QVariant>, kHitColumns> header_;
+};
