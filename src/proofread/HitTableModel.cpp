@@ -27,7 +27,7 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const {
         case FileColumn:
             return r.file;
         case PositionColumn:
-            return HitPosition{r.start, r.start + r.length - 1}.text();
+            return HitPosition{r.start, r.start + r.wrong.size() - 1}.text();
         case WrongColumn:
             return fromGbk(r.wrong);
         case RightColumn:

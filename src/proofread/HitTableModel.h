@@ -21,8 +21,7 @@ class HitTableModel : public QAbstractTableModel {
     struct Row {
         QString file;      // name in the directory
         qsizetype start;   // 1-based byte position
-        qsizetype length;  // bytes of the wrong form
-        QByteArray wrong;  // GBK
+        QByteArray wrong;  // GBK, the bytes found there
         QByteArray right;  // GBK
         bool ticked = true;
     };

@@ -164,7 +164,7 @@ void MainWindow::runProofread() {
         const QString name = item->text();
         for (const Hit& hit : hits) {
             const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
-            rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right});
+            rows.push_back({name, hit.start, entry.wrong, entry.right});
         }
         hitRows->append(std::move(rows));
         if (!hits.empty()) resultGrid->scrollToBottom();
@@ -194,6 +194,6 @@ void MainWindow::showSelectedHit() {
         state.currentFilePath = path;
         showDocument(path);
     }
-    selectBytes(hit.start - 1, hit.length);
+    selectBytes(hit.start - 1, hit.wrong.size());
     documentEdit->setFocus();
 }

@@ -32,7 +32,7 @@ TEST_F(DocumentsWindowTest, ChangingDirectoryListsDocumentsInPatternOrderAllTick
     start();
     auto* grid = qobject_cast<HitTableModel*>(find<QTableView>("resultGrid")->model());
     grid->append(std::vector<HitTableModel::Row>(
-        3, {QStringLiteral("x.txt"), 1, 1, "x", "y"}));  // rows of an earlier pass
+        3, {QStringLiteral("x.txt"), 1, "x", "y"}));  // rows of an earlier pass
 
     changeDirectory(documents());
     EXPECT_EQ(listedFiles(), QStringList({"a.fbd", "b.txt", "e.TXT", "c.htm", "d.html"}));
@@ -226,7 +226,7 @@ TEST_F(DocumentsWindowTest, OpenListsExactlyTheChosenFilesOfTheirDirectory) {
         writeDocument(QString::fromLatin1(name), "x");
     start();
     auto* grid = qobject_cast<HitTableModel*>(find<QTableView>("resultGrid")->model());
-    grid->append(std::vector<HitTableModel::Row>(2, {QStringLiteral("x.txt"), 1, 1, "x", "y"}));
+    grid->append(std::vector<HitTableModel::Row>(2, {QStringLiteral("x.txt"), 1, "x", "y"}));
     prompter.expectOpenFiles({documents() + QStringLiteral("/c.txt"),
                               documents() + QStringLiteral("/a.txt"),
                               documents() + QStringLiteral("/b.fbd")});

@@ -9,7 +9,7 @@ namespace {
 
 HitTableModel::Row hit(const char* file, qsizetype start, const QString& wrong,
                        const QString& right) {
-    return {QString::fromUtf8(file), start, gbk(wrong).size(), gbk(wrong), gbk(right)};
+    return {QString::fromUtf8(file), start, gbk(wrong), gbk(right)};
 }
 
 TEST(HitTableModel, RowsShowTheirCellsAsTheGridListsThem) {
