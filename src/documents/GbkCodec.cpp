@@ -82,6 +82,18 @@ bool GbkCodec::isCharacterBoundary(const QByteArray& bytes, qsizetype at) {
     return i == at;
 }
 
+bool GbkCodec::isWholeCharacters(const QByteArray& bytes) {
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) continue;
+        if (i + 1 >= bytes.size() ||
+            decodePair(lead, static_cast<unsigned char>(bytes[i + 1])) == 0)
+            return false;
+        ++i;
+    }
+    return true;
+}
+
 char16_t GbkCodec::decodePair(unsigned char lead, unsigned char trail) {
     if (!isLead(lead) || !isTrail(trail)) return 0;
     return tables().toUnicode[(lead - kLeadFirst) * kTrailCount + trail];

@@ -22,6 +22,9 @@ class GbkCodec {
     }
     // True when `at` is the first byte of a character, counting from the start.
     static bool isCharacterBoundary(const QByteArray& bytes, qsizetype at);
+    // True when every byte is ASCII or part of a defined GBK pair: text that
+    // can only match whole characters (a lone lead byte would match half of one).
+    static bool isWholeCharacters(const QByteArray& bytes);
 
     // How line breaks appear to the editor. None keeps CR and LF as themselves
     // (database fields, requests); Lf and CrLf turn the document's own line

@@ -42,3 +42,22 @@ TEST(GbkCodec, CharacterBoundaries) {
     EXPECT_FALSE(GbkCodec::isCharacterBoundary(bytes, 4));
     EXPECT_TRUE(GbkCodec::isCharacterBoundary(bytes, 5));
 }
+
+TEST(GbkCodec, WholeCharacters) {
+    const struct {
+        QByteArray bytes;
+        bool whole;
+    } rows[] = {
+        {QByteArray(), true},
+        {QByteArray("ab"), true},
+        {QByteArray("\xB0\xA1", 2), true},        // 啊
+        {QByteArray("\xB0", 1), false},           // a lead byte alone
+        {QByteArray("a\xB0\xA1\xB0", 4), false},  // ends in half a character
+        {QByteArray("\xA1\xB0\xA1", 3), false},   // a pair, then a lone lead byte
+        {QByteArray("\x80", 1), false},
+        {QByteArray("\xFF", 1), false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(GbkCodec::isWholeCharacters(row.bytes), row.whole)
+            << row.bytes.toHex().constData();
+}
