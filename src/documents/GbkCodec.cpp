@@ -94,6 +94,12 @@ bool GbkCodec::isWholeCharacters(const QByteArray& bytes) {
     return true;
 }
 
+bool GbkCodec::endsInLead(const char* bytes, qsizetype size) {
+    qsizetype i = 0;
+    while (i < size - 1) i += characterLength(bytes, size, i);
+    return i == size - 1 && isLead(static_cast<unsigned char>(bytes[i]));
+}
+
 char16_t GbkCodec::decodePair(unsigned char lead, unsigned char trail) {
     if (!isLead(lead) || !isTrail(trail)) return 0;
     return tables().toUnicode[(lead - kLeadFirst) * kTrailCount + trail];

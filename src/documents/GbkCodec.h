@@ -25,6 +25,9 @@ class GbkCodec {
     // True when every byte is ASCII or part of a defined GBK pair: text that
     // can only match whole characters (a lone lead byte would match half of one).
     static bool isWholeCharacters(const QByteArray& bytes);
+    // True when the bytes, read from their start, end in a lone lead byte: in a
+    // text where a trail byte follows, they end inside a character.
+    static bool endsInLead(const char* bytes, qsizetype size);
 
     // How line breaks appear to the editor. None keeps CR and LF as themselves
     // (database fields, requests); Lf and CrLf turn the document's own line

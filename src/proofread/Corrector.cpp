@@ -42,7 +42,9 @@ CorrectionResult applyCorrections(const QByteArray& text, const std::vector<Corr
         const qsizetype end = begin + row.wrong.size();
         const bool holds = !row.wrong.isEmpty() && begin >= 0 &&
                            begin <= text.size() - row.wrong.size() && onBoundary[i] &&
-                           QByteArrayView(text).sliced(begin, row.wrong.size()) == row.wrong;
+                           QByteArrayView(text).sliced(begin, row.wrong.size()) == row.wrong &&
+                           !(GbkCodec::endsInLead(row.wrong.constData(), row.wrong.size()) &&
+                             GbkCodec::startsPair(text.constData(), text.size(), end - 1));
         bool overlaps = false;
         if (holds) {
             const auto next = taken.lower_bound(begin);

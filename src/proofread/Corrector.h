@@ -19,7 +19,7 @@ struct CorrectionResult {
 
 // Replaces exactly the occurrences the rows name and nothing else. A row is
 // applied when the bytes at its position still equal its wrong form and start
-// on a character boundary, and its range does not overlap a row applied
+// and end on character boundaries, and its range does not overlap a row applied
 // before it (in the order given); otherwise it is skipped. Positions are
 // those of `text`: one replacement never moves another.
 CorrectionResult applyCorrections(const QByteArray& text, const std::vector<CorrectionRow>& rows);

@@ -36,7 +36,8 @@ std::vector<Hit> PerEntrySearch::scan(const QByteArray& document) const {
         for (qsizetype from = 0;;) {
             const qsizetype p = document.indexOf(wrong, from);
             if (p < 0) break;
-            if (!starts[static_cast<size_t>(p)]) {
+            if (!starts[static_cast<size_t>(p)] ||
+                (p + w < size && !starts[static_cast<size_t>(p + w)])) {
                 from = p + 1;
                 continue;
             }

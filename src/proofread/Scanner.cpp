@@ -10,6 +10,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "documents/GbkCodec.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -319,6 +321,9 @@ struct Scanner::Engine {
     };
 
     std::vector<const Byte*> formBytes;
+    // Per form: it ends in a lone lead byte, so an occurrence followed by a
+    // trail byte would end inside a character.
+    std::vector<bool> endsInLead;
     std::vector<uint32_t> lengths;  // of each entry's wrong form
     std::vector<EntryRef> refs;
     std::vector<QByteArray> phrases;
@@ -377,6 +382,7 @@ Scanner::Engine::Engine(const std::vector<EntryLine>& entries, Filter kind) {
             }
             forms.push_back(form);
             formBytes.push_back(reinterpret_cast<const Byte*>(wrong.constData()));
+            endsInLead.push_back(GbkCodec::endsInLead(wrong.constData(), wrong.size()));
         }
         Member& form = forms[it->second];
         formOfEntry[k] = it->second;
@@ -452,6 +458,9 @@ bool Scanner::Engine::excused(const Pass& pass, const EntryRef& ref, qsizetype p
 
 // A counted occurrence of the form at pos (0-based), unless it overlaps the last one.
 void Scanner::Engine::occurrence(Pass& pass, const KeyClass::Member& form, qsizetype pos) const {
+    if (endsInLead[form.form] && pos + form.length < pass.size &&
+        isTrail(pass.doc[pos + form.length]))
+        return;
     if (form.overlapSlot >= 0) {
         int64_t& end = lastEnd[static_cast<size_t>(form.overlapSlot)];
         if (pass.base + pos < end) return;

@@ -37,7 +37,8 @@ class ScanObserver {
 
 // Finds the hits of a set of entries in a document's bytes.
 //
-// An occurrence counts only where it starts on a GBK character boundary; the
+// An occurrence counts only where it starts and ends on GBK character
+// boundaries (a form ending in a lone lead byte matches no half character); the
 // search resumes right after a counted occurrence (so occurrences of one entry
 // never overlap) and one byte on after a candidate inside a character. An
 // occurrence is excused when one of the entry's exception phrases stands in

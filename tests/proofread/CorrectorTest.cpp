@@ -82,6 +82,8 @@ TEST(Corrector, AFormInsideAnotherCharacterIsNotAnOccurrence) {
     EXPECT_EQ(result.text, text);
     EXPECT_EQ(result.skipped, Indexes{0});
     EXPECT_EQ(applyCorrections(text, {{3, QByteArray("\xA1\xA1"), "X"}}).text, g("啊") + "X");
+    // A lone lead byte is not the first half of the character it starts.
+    EXPECT_EQ(applyCorrections(g("啊啊"), {{3, QByteArray("\xB0"), "X"}}).text, g("啊啊"));
 }
 
 TEST(Corrector, OverlappingRowsApplyOnceInGridOrder) {
@@ -122,6 +124,8 @@ TEST(Corrector, RandomRowsChangeExactlyTheirOwnBytes) {
         for (size_t i : order) {
             ASSERT_GE(rows[i].start - 1, from) << "applied rows overlap";
             ASSERT_TRUE(GbkCodec::isCharacterBoundary(text, rows[i].start - 1));
+            ASSERT_TRUE(
+                GbkCodec::isCharacterBoundary(text, rows[i].start - 1 + rows[i].wrong.size()));
             expected += text.mid(from, rows[i].start - 1 - from) + rows[i].right;
             from = rows[i].start - 1 + rows[i].wrong.size();
         }
@@ -129,7 +133,8 @@ TEST(Corrector, RandomRowsChangeExactlyTheirOwnBytes) {
         ASSERT_EQ(result.text, expected) << text.toHex().constData();
         ASSERT_EQ(result.applied.size() + result.skipped.size(), rows.size());
         // The first row in grid order that is on a boundary always applies.
-        if (!rows.empty() && GbkCodec::isCharacterBoundary(text, rows[0].start - 1)) {
+        if (!rows.empty() && GbkCodec::isCharacterBoundary(text, rows[0].start - 1) &&
+            GbkCodec::isCharacterBoundary(text, rows[0].start - 1 + rows[0].wrong.size())) {
             ASSERT_EQ(result.applied.front(), 0u);
         }
     }

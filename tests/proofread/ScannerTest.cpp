@@ -89,6 +89,14 @@ TEST(Scanner, OnlyCharacterBoundariesCount) {
     const std::vector<Hit> a = Scanner({{"A", "b", ""}}).scan(overlap);
     ASSERT_EQ(a.size(), 1u);
     EXPECT_EQ(a[0].start, 3);
+
+    // A form ending in a lone lead byte matches no first half of a character;
+    // where nothing pairs with that byte it is a character of its own.
+    const EntryLine half{QByteArray("\xB0", 1), "X", ""};
+    EXPECT_TRUE(Scanner({half}).scan(gbk(QStringLiteral("啊啊"))).empty());
+    const std::vector<Hit> alone = Scanner({half}).scan(QByteArray("a\xB0 \xB0", 4));
+    ASSERT_EQ(alone.size(), 2u);
+    EXPECT_EQ(alone[1].start, 4);
 }
 
 TEST(Scanner, RowsComeInEntryOrderAndEmptyFormsAreSkipped) {
@@ -139,7 +147,8 @@ std::vector<Hit> reference(const QByteArray& doc, const std::vector<EntryLine>& 
         if (wrong.isEmpty()) continue;
         qsizetype p = 0;
         while (p + wrong.size() <= doc.size()) {
-            if (doc.mid(p, wrong.size()) != wrong || !GbkCodec::isCharacterBoundary(doc, p)) {
+            if (doc.mid(p, wrong.size()) != wrong || !GbkCodec::isCharacterBoundary(doc, p) ||
+                !GbkCodec::isCharacterBoundary(doc, p + wrong.size())) {
                 ++p;
                 continue;
             }
