@@ -26,7 +26,8 @@ bool onBoundary(const QByteArray& text, qsizetype at) {
 bool holds(const QByteArray& text, const CorrectionRow& row) {
     const qsizetype begin = row.start - 1;
     return !row.wrong.isEmpty() && begin >= 0 && begin + row.wrong.size() <= text.size() &&
-           text.mid(begin, row.wrong.size()) == row.wrong && onBoundary(text, begin);
+           text.mid(begin, row.wrong.size()) == row.wrong && onBoundary(text, begin) &&
+           onBoundary(text, begin + row.wrong.size());
 }
 
 bool overlap(const CorrectionRow& a, const CorrectionRow& b) {

@@ -94,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(hit.start >= 1 && hit.start - 1 + hit.length <= doc.size());
             FUZZ_CHECK(doc.mid(hit.start - 1, hit.length) == wrong);
             FUZZ_CHECK(GbkCodec::isCharacterBoundary(doc, hit.start - 1));
+            FUZZ_CHECK(GbkCodec::isCharacterBoundary(doc, hit.start - 1 + hit.length));
         }
         FUZZ_CHECK(hits == expected);
     }
