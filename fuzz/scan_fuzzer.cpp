@@ -34,7 +34,8 @@ std::vector<Hit> reference(const std::vector<EntryLine>& entries, const QByteArr
         const qsizetype w = wrong.size();
         if (w == 0) continue;
         for (qsizetype p = 0; p + w <= doc.size();) {
-            if (!boundary[size_t(p)] || !at(p, wrong)) {
+            if (!boundary[size_t(p)] || (p + w < doc.size() && !boundary[size_t(p + w)]) ||
+                !at(p, wrong)) {
                 ++p;
                 continue;
             }
