@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/SystemPlatform.h"
+#include "documents/FileName.h"
 #include "library/LibraryLocation.h"
 
 int runToolMain(int argc, char** argv, ToolCommand command) {
@@ -18,7 +19,11 @@ int runToolMain(int argc, char** argv, ToolCommand command) {
     out.open(stdout, QIODevice::WriteOnly);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     const QString library = libraryFilePath(systemProgramDirectory(), systemAppDataDirectory());
-    return command(QCoreApplication::arguments().mid(1), library, out, err);
+    // From the bytes: QCoreApplication::arguments() would spoil a file name
+    // that is not UTF-8.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << pathFromBytes(QByteArray(argv[i]));
+    return command(arguments, library, out, err);
 }
 
 std::optional<int> answerCommonOption(const QString& argument, const char* tool, const char* usage,

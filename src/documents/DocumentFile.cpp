@@ -1,35 +1,125 @@
 #include "documents/DocumentFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-std::optional<QByteArray> DocumentFile::read(const QString& path, QString* error) {
+#include "documents/FileName.h"
+
+namespace {
+
+const QString kNotRegular = QStringLiteral("不是普通文件");
+const QString kChanged = QStringLiteral("文档在读取后已被其他程序改动");
+const QString kKeepOwner = QStringLiteral("无法保留文档的所有者和权限：");
+
+QString reasonOf(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+
+DocumentVersion versionOf(const struct stat& info) {
+    return {info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec, info.st_dev, info.st_ino};
+}
+
+bool fail(QString* error, const QString& reason) {
+    if (error) *error = reason;
+    return false;
+}
+
+// Every byte, or false with errno set; unbuffered, so a short write shows here.
+bool writeAll(int fd, const QByteArray& bytes, off_t at) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::pwrite(fd, bytes.constData() + done,
+                                     static_cast<size_t>(bytes.size() - done), at + done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return false;
+        done += put;
+    }
+    return true;
+}
+
+// The file a chain of symbolic links ends at, or the path itself when it is
+// none (or not there yet); empty after too many links.
+QByteArray linkTarget(QByteArray path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        QByteArray link(std::max<qsizetype>(info.st_size, 4096) + 1, Qt::Uninitialized);
+        const ssize_t size = ::readlink(path.constData(), link.data(), size_t(link.size()));
+        if (size < 0) return path;
+        link.truncate(size);
+        if (!link.startsWith('/')) link.prepend(path.left(path.lastIndexOf('/') + 1));
+        path = link;
+    }
+    return {};
+}
+
+// A document with several hard links: the new size is reserved first, so a
+// full disk stops the rewrite before the old text is touched.
+bool rewriteInPlace(const QByteArray& target, const QByteArray& bytes,
+                    const DocumentVersion* expected, QString* error) {
+    const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return fail(error, reasonOf(errno));
+    auto failClosed = [&](const QString& reason) {
+        ::close(fd);
+        return fail(error, reason);
+    };
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return failClosed(reasonOf(errno));
+    if (!S_ISREG(info.st_mode)) return failClosed(kNotRegular);
+    if (expected && versionOf(info) != *expected) return failClosed(kChanged);
+    if (bytes.size() > info.st_size) {
+        const int code = ::posix_fallocate(fd, 0, bytes.size());
+        if (code != 0) {
+            // Whatever was reserved goes back; the text was never touched.
+            (void)::ftruncate(fd, info.st_size);
+            return failClosed(reasonOf(code));
+        }
+    }
+    if (!writeAll(fd, bytes, 0) || ::ftruncate(fd, bytes.size()) != 0 || ::fsync(fd) != 0)
+        return failClosed(reasonOf(errno));
+    if (::close(fd) != 0) return fail(error, reasonOf(errno));
+    return true;
+}
+
+}  // namespace
+
+int DocumentFile::openRegular(const QString& path, DocumentVersion* version, QString* error) {
+    // Not blocking: opening a pipe would wait for a writer.
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        fail(error, reasonOf(errno));
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const QString reason = info.st_mode == 0       ? reasonOf(errno)
+                               : S_ISDIR(info.st_mode) ? reasonOf(EISDIR)
+                                                       : kNotRegular;
+        ::close(fd);
+        fail(error, reason);
+        return -1;
+    }
+    if (version) *version = versionOf(info);
+    return fd;
+}
+
+std::optional<QByteArray> DocumentFile::read(const QString& path, QString* error,
+                                             DocumentVersion* version) {
     // Plain system calls: a folder of small documents reads in half the time
     // it takes through QFile, which asks for the file's state three times.
-    auto fail = [&](int code) -> std::optional<QByteArray> {
-        if (error) *error = QString::fromLocal8Bit(std::strerror(code));
-        return std::nullopt;
-    };
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(errno);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int code = S_ISDIR(info.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        return fail(code);
-    }
+    DocumentVersion read;
+    const int fd = openRegular(path, &read, error);
+    if (fd < 0) return std::nullopt;
     // The size known in advance is read in one call; a file whose size says
-    // nothing (a pipe, a file of /proc) is read until its end.
-    const bool sized = S_ISREG(info.st_mode) && info.st_size > 0;
-    QByteArray bytes(sized ? static_cast<qsizetype>(info.st_size) : 64 * 1024, Qt::Uninitialized);
+    // nothing (a file of /proc) is read until its end.
+    const bool sized = read.size > 0;
+    QByteArray bytes(sized ? static_cast<qsizetype>(read.size) : 64 * 1024, Qt::Uninitialized);
     qsizetype used = 0;
     for (;;) {
         if (used == bytes.size()) {
@@ -42,26 +132,67 @@ std::optional<QByteArray> DocumentFile::read(const QString& path, QString* error
         if (got < 0) {
             const int code = errno;
             ::close(fd);
-            return fail(code);
+            fail(error, reasonOf(code));
+            return std::nullopt;
         }
         if (got == 0) break;
         used += got;
     }
     ::close(fd);
     bytes.truncate(used);
+    if (version) *version = read;
     return bytes;
 }
 
-bool DocumentFile::write(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    // Unbuffered, so that a short write shows in write() and not in a flush
-    // whose partial result commit() would keep.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error) *error = file.errorString();
-        file.cancelWriting();
-        return false;
+bool DocumentFile::write(const QString& path, const QByteArray& bytes, QString* error,
+                         const DocumentVersion* expected) {
+    const QByteArray target = linkTarget(pathBytes(path));
+    if (target.isEmpty()) return fail(error, reasonOf(ELOOP));
+    struct stat info {};
+    const bool exists = ::stat(target.constData(), &info) == 0;
+    if (!exists && errno != ENOENT) return fail(error, reasonOf(errno));
+    if (exists && !S_ISREG(info.st_mode)) return fail(error, kNotRegular);
+    if (expected && (!exists || versionOf(info) != *expected)) return fail(error, kChanged);
+    if (exists && info.st_nlink > 1) return rewriteInPlace(target, bytes, expected, error);
+
+    // Beside the document, so that the rename stays on one file system. A new
+    // document gets the mode the user's umask gives.
+    QByteArray temp;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+        temp = target + '.' +
+               QByteArray::number(QRandomGenerator::global()->generate() % 0x1000000, 36);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
     }
+    if (fd < 0) return fail(error, reasonOf(errno));
+    auto failRemoved = [&](const QString& reason) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temp.constData());
+        return fail(error, reason);
+    };
+    if (!writeAll(fd, bytes, 0)) return failRemoved(reasonOf(errno));
+    if (exists) {
+        struct stat made {};
+        if (::fstat(fd, &made) != 0) return failRemoved(reasonOf(errno));
+        // Owner first: changing it may clear the set-id bits that the mode then restores.
+        if ((made.st_uid != info.st_uid || made.st_gid != info.st_gid) &&
+            ::fchown(fd, info.st_uid, info.st_gid) != 0)
+            return failRemoved(kKeepOwner + reasonOf(errno));
+        if (::fchmod(fd, info.st_mode & 07777) != 0)
+            return failRemoved(kKeepOwner + reasonOf(errno));
+    }
+    if (::fsync(fd) != 0) return failRemoved(reasonOf(errno));
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) return failRemoved(reasonOf(errno));
+    if (expected) {
+        // The last look before the old text goes.
+        struct stat now {};
+        if (::stat(target.constData(), &now) != 0 || versionOf(now) != *expected)
+            return failRemoved(kChanged);
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) return failRemoved(reasonOf(errno));
     return true;
 }
 
@@ -71,10 +202,29 @@ QString documentPath(const QString& directory, const QString& fileName) {
 }
 
 QStringList documentNames(const QString& directory) {
-    static const char* const kPatterns[] = {"*.fbd", "*.txt", "*.htm", "*.html"};
-    const QDir dir(directory);
+    // Listed by bytes: QDir would give a name that is not UTF-8 in a form no
+    // file has.
+    const QByteArray where = pathBytes(directory);
+    QStringList files;
+    if (DIR* dir = ::opendir(where.constData())) {
+        const QByteArray prefix = where.endsWith('/') ? where : where + '/';
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] == '.') continue;  // hidden, or . and ..
+            bool regular = entry->d_type == DT_REG;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                struct stat info {};
+                regular = ::stat((prefix + entry->d_name).constData(), &info) == 0 &&
+                          S_ISREG(info.st_mode);
+            }
+            if (regular) files << pathFromBytes(QByteArray(entry->d_name));
+        }
+        ::closedir(dir);
+    }
+    std::sort(files.begin(), files.end());
+    static const char* const kExtensions[] = {".fbd", ".txt", ".htm", ".html"};
     QStringList names;
-    for (const char* pattern : kPatterns)
-        names += dir.entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Name);
+    for (const char* extension : kExtensions)
+        for (const QString& name : files)
+            if (name.endsWith(QLatin1String(extension), Qt::CaseInsensitive)) names << name;
     return names;
 }

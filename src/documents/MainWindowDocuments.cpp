@@ -11,6 +11,7 @@
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
+#include "documents/FileListItem.h"
 #include "proofread/HitTableModel.h"
 
 // The file browser and the document commands.
@@ -19,13 +20,6 @@ namespace {
 
 const QString kAsk = QStringLiteral("询问？");
 const QString kNotice = QStringLiteral("提示：");
-
-QListWidgetItem* tickedItem(const QString& name) {
-    auto* item = new QListWidgetItem(name);
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(Qt::Checked);
-    return item;
-}
 
 }  // namespace
 
@@ -40,13 +34,13 @@ void MainWindow::fillFileList() {
     fileCheckList->clear();
     hitRows->clear();
     for (const QString& name : documentNames(currentDirectory()))
-        fileCheckList->addItem(tickedItem(name));
+        fileCheckList->addItem(documentItem(name));
 }
 
 void MainWindow::loadSelectedDocument() {
     QListWidgetItem* item = fileCheckList->currentItem();
     if (!item) return;
-    state.currentFileName = item->text();
+    state.currentFileName = documentName(item);
     state.currentFilePath = documentPath(currentDirectory(), state.currentFileName);
     showDocument(state.currentFilePath);
     state.documentDirty = false;
@@ -64,7 +58,7 @@ void MainWindow::openDocuments() {
     fillFileList();
     fileCheckList->clear();
     for (const QString& path : paths)
-        fileCheckList->addItem(tickedItem(QFileInfo(path).fileName()));
+        fileCheckList->addItem(documentItem(QFileInfo(path).fileName()));
 }
 
 std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
@@ -95,9 +89,8 @@ void MainWindow::selectBytes(qsizetype byteStart, qsizetype byteLength) {
 
 std::optional<QByteArray> MainWindow::writeShownDocument(const QString& path) {
     if (!unreadablePath.isEmpty() && QFileInfo(path) == QFileInfo(unreadablePath)) {
-        prompter.notify(
-            Prompter::Icon::Error, kNotice,
-            QStringLiteral("文档读取失败，不能保存：") + QDir::toNativeSeparators(path));
+        prompter.notify(Prompter::Icon::Error, kNotice,
+                        QStringLiteral("文档读取失败，不能保存：") + displayName(path));
         return std::nullopt;
     }
     QString unencodable;

@@ -1,6 +1,7 @@
 #include "documents/MappedDocument.h"
 
-#include "documents/DocumentFile.h"
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -9,17 +10,31 @@ constexpr qint64 kMapFrom = 1024 * 1024;
 
 }  // namespace
 
+MappedDocument::~MappedDocument() { unmap(); }
+
+void MappedDocument::unmap() {
+    bytes_ = QByteArray();
+    if (mapped_) ::munmap(mapped_, mappedSize_);
+    mapped_ = nullptr;
+}
+
 bool MappedDocument::open(const QString& path, QString* error) {
-    file_.setFileName(path);
-    if (file_.open(QIODevice::ReadOnly) && file_.size() >= kMapFrom) {
-        const qint64 size = file_.size();
-        if (const uchar* at = file_.map(0, size)) {
-            bytes_ = QByteArray::fromRawData(reinterpret_cast<const char*>(at), size);
+    unmap();
+    const int fd = DocumentFile::openRegular(path, &version_, error);
+    if (fd < 0) return false;
+    if (version_.size >= kMapFrom) {
+        const auto size = static_cast<size_t>(version_.size);
+        void* at = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+        if (at != MAP_FAILED) {
+            ::close(fd);
+            mapped_ = at;
+            mappedSize_ = size;
+            bytes_ = QByteArray::fromRawData(static_cast<const char*>(at), version_.size);
             return true;
         }
     }
-    file_.close();
-    std::optional<QByteArray> read = DocumentFile::read(path, error);
+    ::close(fd);
+    std::optional<QByteArray> read = DocumentFile::read(path, error, &version_);
     bytes_ = read ? std::move(*read) : QByteArray();
     return read.has_value();
 }

@@ -1,9 +1,11 @@
 #include "proofread/CheckCommand.h"
 
-#include <QFileInfo>
 #include <QIODevice>
 
+#include <sys/stat.h>
+
 #include "documents/DocumentFile.h"
+#include "documents/FileName.h"
 #include "documents/GbkCodec.h"
 #include "documents/MappedDocument.h"
 #include "library/LibrarySource.h"
@@ -130,7 +132,8 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     bool problem = false;
     QStringList documents;
     for (const QString& path : options.paths) {
-        if (QFileInfo(path).isDir()) {
+        struct stat info {};
+        if (::stat(pathBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
             for (const QString& name : documentNames(path)) documents << documentPath(path, name);
         } else {
             documents << path;
@@ -144,13 +147,15 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     for (const QString& path : documents) {
         QString why;
         MappedDocument document;
+        const QString shown = displayName(path);
         if (!document.open(path, &why)) {
-            say(QStringLiteral("tavrel-check：无法读取 ") + path + QStringLiteral("：") + why);
+            say(QStringLiteral("tavrel-check：无法读取 ") + shown + QStringLiteral("：") + why);
             problem = true;
             continue;
         }
         const QByteArray& text = document.bytes();
-        const QByteArray name = QFileInfo(path).fileName().toUtf8();
+        const QByteArray name =
+            displayName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)).toUtf8();
         std::vector<CorrectionRow> rows;
         // Written a piece at a time through one reused buffer.
         QByteArray lines;
@@ -177,13 +182,14 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         const CorrectionResult result = applyCorrections(text, rows);
         skipped += result.skipped.size();
         if (result.applied.empty()) {
-            say(QStringLiteral("未修改 %1：跳过 %2 处").arg(path).arg(result.skipped.size()));
-        } else if (!DocumentFile::write(path, result.text, &why)) {
-            say(QStringLiteral("tavrel-check：无法写入 ") + path + QStringLiteral("：") + why);
+            say(QStringLiteral("未修改 %1：跳过 %2 处").arg(shown).arg(result.skipped.size()));
+        } else if (!DocumentFile::write(path, result.text, &why, &document.version())) {
+            // Another program's change since the read is left alone.
+            say(QStringLiteral("tavrel-check：无法写入 ") + shown + QStringLiteral("：") + why);
             problem = true;
         } else {
             say(QStringLiteral("已修改 %1：改正 %2 处，跳过 %3 处")
-                    .arg(path)
+                    .arg(shown)
                     .arg(result.applied.size())
                     .arg(result.skipped.size()));
         }

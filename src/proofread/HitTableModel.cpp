@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "app/GridRows.h"
+#include "documents/FileName.h"
 #include "documents/GbkCodec.h"
 #include "proofread/HitPosition.h"
 
@@ -25,7 +26,7 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const {
         case NumberColumn:
             return QString::number(designRowOf(index.row()));
         case FileColumn:
-            return r.file;
+            return displayName(r.file);
         case PositionColumn:
             return HitPosition{r.start, r.start + r.wrong.size() - 1}.text();
         case WrongColumn:

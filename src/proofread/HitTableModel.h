@@ -19,7 +19,7 @@ class HitTableModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     struct Row {
-        QString file;      // name in the directory
+        QString file;      // the file's own name in the directory (FileName.h)
         qsizetype start;   // 1-based byte position
         QByteArray wrong;  // GBK, the bytes found there
         QByteArray right;  // GBK

@@ -8,6 +8,7 @@
 #include "app/ProgramState.h"
 #include "app/Prompter.h"
 #include "documents/DocumentFile.h"
+#include "documents/FileName.h"
 #include "documents/GbkCodec.h"
 #include "proofread/Corrector.h"
 #include "proofread/HitTableModel.h"
@@ -67,18 +68,21 @@ void MainWindow::runCorrection() {
         const QString& name = files[j];
         const QString path = documentPath(directory, name);
         const std::vector<CorrectionRow>& rows = rowsOfFile[static_cast<size_t>(j)];
-        setStatusText(QStringLiteral("正在修改文件：") + path + QStringLiteral("…… "));
-        const std::optional<QByteArray> text = DocumentFile::read(path);
+        setStatusText(QStringLiteral("正在修改文件：") + displayName(path) + QStringLiteral("…… "));
+        DocumentVersion version;
+        const std::optional<QByteArray> text = DocumentFile::read(path, nullptr, &version);
         if (!text) {
             // Never written: an empty text would wipe the document.
-            failed.append(name);
+            failed.append(displayName(name));
             skippedRows += rows.size();
         } else {
             const CorrectionResult result = applyCorrections(*text, rows);
             skippedRows += result.skipped.size();
             if (!result.applied.empty()) {
-                setStatusText(QStringLiteral("保存文件：") + path + QStringLiteral("…… "));
-                if (DocumentFile::write(path, result.text)) {
+                setStatusText(QStringLiteral("保存文件：") + displayName(path) +
+                              QStringLiteral("…… "));
+                // Another program's change since the read is left alone.
+                if (DocumentFile::write(path, result.text, nullptr, &version)) {
                     // Only a document that was rewritten becomes the current
                     // one, so that Save never writes it into another file.
                     state.currentFilePath = path;
@@ -87,7 +91,7 @@ void MainWindow::runCorrection() {
                     unreadablePath.clear();
                     documentEdit->setPlainText(shownView.text());
                 } else {
-                    failed.append(name);
+                    failed.append(displayName(name));
                 }
             }
         }

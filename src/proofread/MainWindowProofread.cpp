@@ -19,6 +19,7 @@
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
+#include "documents/FileListItem.h"
 #include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
 
@@ -149,8 +150,10 @@ void MainWindow::runProofread() {
             const QSignalBlocker quiet(fileCheckList);
             fileCheckList->setCurrentRow(i);
         }
-        state.currentFilePath = documentPath(directory, item->text());
-        setStatusText(QStringLiteral("正在校对：") + state.currentFilePath + QStringLiteral(" ……"));
+        const QString name = documentName(item);
+        state.currentFilePath = documentPath(directory, name);
+        setStatusText(QStringLiteral("正在校对：") + displayName(state.currentFilePath) +
+                      QStringLiteral(" ……"));
         const std::optional<QByteArray> text = DocumentFile::read(state.currentFilePath);
         if (!text) unreadable.append(item->text());
         // Laying out a document in the editor costs more than scanning it: it
@@ -161,7 +164,6 @@ void MainWindow::runProofread() {
         const std::vector<Hit> hits = scanner.scan(text.value_or(QByteArray()), &progress);
         std::vector<HitTableModel::Row> rows;
         rows.reserve(hits.size());
-        const QString name = item->text();
         for (const Hit& hit : hits) {
             const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
             rows.push_back({name, hit.start, entry.wrong, entry.right});

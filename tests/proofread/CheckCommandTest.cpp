@@ -7,6 +7,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
+#include <cstdio>
+
 #include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "proofread/CheckCommand.h"
@@ -172,6 +176,73 @@ TEST_F(CheckCommandTest, WithoutLibraryANewInstallationGetsTheStarterLibrary) {
     WordDatabase db;
     ASSERT_EQ(db.open(path(QStringLiteral("prog/jdck.mdb"))), WordDatabase::OpenResult::Opened);
     EXPECT_GT(db.allEntries().size(), 1000u);
+}
+
+TEST_F(CheckCommandTest, SpecialFilesAreNamedAsUnreadableAndNeverWaitedFor) {
+    const QString lib = library();
+    const QString fifo = path(QStringLiteral("pipe.txt"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString doc = write(QStringLiteral("a.txt"), gbk(QStringLiteral("按装")));
+    for (const QStringList& fix : {QStringList(), QStringList{QStringLiteral("--fix")}}) {
+        const Result r = run(fix + QStringList{QStringLiteral("--library"), lib, fifo,
+                                               QStringLiteral("/dev/zero"), doc});
+        EXPECT_EQ(r.status, 2);
+        const QString said = QString::fromUtf8(r.err);
+        for (const QString& special : {fifo, QStringLiteral("/dev/zero")})
+            EXPECT_TRUE(said.contains(QStringLiteral("tavrel-check：无法读取 ") + special +
+                                      QStringLiteral("：不是普通文件")))
+                << said.toStdString();
+        EXPECT_TRUE(said.endsWith(QStringLiteral("1 处, 3 个文件\n"))) << said.toStdString();
+    }
+}
+
+// The program itself: its arguments are bytes, and a name that is not UTF-8
+// is printed as GBK decoded.
+TEST_F(CheckCommandTest, AGbkNamedDocumentIsFoundCheckedAndFixedUnderItsOwnName) {
+    const QString lib = library();
+    QDir().mkpath(path(QStringLiteral("docs")));
+    const QByteArray name = QFile::encodeName(path(QStringLiteral("docs"))) +
+                            "/\xB4\xED\xB1\xF0\xD7\xD6.txt";  // 错别字.txt
+    auto bytesAt = [&] {
+        QByteArray bytes(64, '\0');
+        FILE* f = std::fopen(name.constData(), "rb");
+        bytes.truncate(f ? qsizetype(std::fread(bytes.data(), 1, 64, f)) : 0);
+        if (f) std::fclose(f);
+        return bytes;
+    };
+    FILE* f = std::fopen(name.constData(), "wb");
+    ASSERT_NE(f, nullptr);
+    const QByteArray text = gbk(QStringLiteral("他按装了"));
+    std::fwrite(text.constData(), 1, size_t(text.size()), f);
+    std::fclose(f);
+
+    struct Case {
+        const char* arguments;  // after the program and the library
+        QByteArray out, err;
+        int status;
+    };
+    const QByteArray hit = QStringLiteral("1\t错别字.txt\t3;6\t按装\t安装\n").toUtf8();
+    for (const Case& c :
+         {Case{"docs", hit, QStringLiteral("1 处, 1 个文件\n").toUtf8(), 1},
+          Case{"--fix \"$(printf 'docs/\\264\\355\\261\\360\\327\\326.txt')\"", hit,
+               QStringLiteral("已修改 docs/错别字.txt：改正 1 处，跳过 0 处\n1 处, 1 个文件\n")
+                   .toUtf8(),
+               0},
+          Case{"docs", QByteArray(), QStringLiteral("0 处, 1 个文件\n").toUtf8(), 0}}) {
+        QProcess check;
+        check.setWorkingDirectory(dir.path());
+        check.start(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("exec \"$0\" --library \"$1\" ") + QLatin1String(c.arguments),
+             qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-check"), lib});
+        ASSERT_TRUE(check.waitForFinished(30000));
+        EXPECT_EQ(check.readAllStandardOutput(), c.out) << c.arguments;
+        EXPECT_EQ(check.readAllStandardError(), c.err) << c.arguments;
+        EXPECT_EQ(check.exitCode(), c.status) << c.arguments;
+    }
+    EXPECT_EQ(bytesAt(), gbk(QStringLiteral("他安装了")));
+    EXPECT_EQ(QDir(path(QStringLiteral("docs"))).entryList(QDir::Files), QStringList());
 }
 
 TEST(CheckProgram, RunsOnTheSamples) {

@@ -3,6 +3,7 @@
 #include <QBuffer>
 
 #include "proofread/CheckCommand.h"
+#include "support/ConcurrentWriter.h"
 #include "support/KillDuringRun.h"
 #include "support/SmallDisk.h"
 #include "support/WindowFixture.h"
@@ -88,6 +89,47 @@ TEST_F(CorrectionDiskTest, TheCommandLineFixOnAFullDiskKeepsTheFileAndFails) {
         << said.toStdString();
     EXPECT_EQ(readBytes(disk.filePath(QStringLiteral("a.txt"))), gbk(QStringLiteral("安装好了")));
     EXPECT_EQ(readBytes(disk.filePath(QStringLiteral("b.txt"))), kBig);
+}
+
+// Another program appends to a document after the correction read it and
+// before the corrected text replaces it: the document keeps the appended line
+// and is named, in the window and on the command line.
+TEST_F(CorrectionDiskTest, AConcurrentChangeIsNeverOverwritten) {
+    const QByteArray appended = gbk(QStringLiteral("另一程序写的一行\r\n"));
+    const QString docs = QFileInfo(documents()).canonicalFilePath();
+    addEntry("基本", "按装", "安装");
+    const QString library = dir.filePath(QStringLiteral("lib.tsv"));
+    put(library, "tgrade\ttclass\tterror\ttright\ttbut\n" +
+                     QStringLiteral("基本\t通用\t按装\t安装\t\n").toUtf8());
+    for (const bool window : {true, false}) {
+        const QString a = docs + QStringLiteral("/a.txt"), b = docs + QStringLiteral("/b.txt");
+        put(a, kSmall);
+        put(b, kSmall);
+        AppendingProcess other(a, appended);
+        // The moment: the new text of a.txt is about to be written.
+        bool appendedInTime = false;
+        PauseOnOpen pause(docs, "a.txt.", [&] { appendedInTime = other.appendNow(); });
+        if (!pause.available()) GTEST_SKIP() << "cannot watch file opens here (needs root)";
+        if (window) {
+            EXPECT_EQ(correctAll(docs), QStringLiteral("修改完毕！\r\n未能修改的文件：a.txt"));
+        } else {
+            QBuffer out, err;
+            out.open(QIODevice::WriteOnly);
+            err.open(QIODevice::WriteOnly);
+            EXPECT_EQ(runCheckCommand(
+                          {QStringLiteral("--fix"), QStringLiteral("--library"), library, docs},
+                          libraryPath(), out, err),
+                      2);
+            EXPECT_TRUE(QString::fromUtf8(err.data())
+                            .contains(QStringLiteral("无法写入 ") + a +
+                                      QStringLiteral("：文档在读取后已被其他程序改动")))
+                << err.data().constData();
+        }
+        EXPECT_TRUE(appendedInTime);
+        EXPECT_EQ(readBytes(a), kSmall + appended) << (window ? "window" : "tavrel-check");
+        EXPECT_EQ(readBytes(b), gbk(QStringLiteral("安装")));
+        EXPECT_EQ(QDir(docs).entryList(QDir::Files), QStringList({"a.txt", "b.txt"}));
+    }
 }
 
 // Many documents rewritten one after the other, killed at different moments.

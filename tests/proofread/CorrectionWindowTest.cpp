@@ -7,6 +7,10 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <dirent.h>
+
+#include <cstdio>
+
 #include "proofread/CheckCommand.h"
 #include "proofread/HitTableModel.h"
 #include "support/FileSizeLimit.h"
@@ -236,6 +240,48 @@ TEST_F(CorrectionWindowTest, TheCommandLineFixesWhatTheWindowCorrects) {
             << names[i];
         EXPECT_NE(windowBytes, texts[i]) << names[i];
     }
+}
+
+// A name that is not UTF-8, as Windows archives bring them: listed shown as
+// GBK, scanned, corrected and saved under its own bytes.
+TEST_F(CorrectionWindowTest, AGbkNamedDocumentIsCorrectedAndSavedUnderItsOwnName) {
+    addEntry("基本", "按装", "安装");
+    const QByteArray where = QFile::encodeName(documents()) + "/\xB4\xED\xB1\xF0\xD7\xD6.txt";
+    auto bytesAt = [&] {
+        QByteArray bytes(64, '\0');
+        FILE* f = std::fopen(where.constData(), "rb");
+        bytes.truncate(f ? qsizetype(std::fread(bytes.data(), 1, 64, f)) : 0);
+        if (f) std::fclose(f);
+        return bytes;
+    };
+    FILE* f = std::fopen(where.constData(), "wb");
+    ASSERT_NE(f, nullptr);
+    const QByteArray text = gbk(QStringLiteral("他按装了"));
+    std::fwrite(text.constData(), 1, size_t(text.size()), f);
+    std::fclose(f);
+
+    start();
+    changeDirectory(documents());
+    EXPECT_EQ(listedFiles(), QStringList({QStringLiteral("错别字.txt")}));
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 1);
+    EXPECT_EQ(grid()->index(0, 1).data().toString(), QStringLiteral("错别字.txt"));
+    EXPECT_EQ(correct(), QStringLiteral("修改完毕！"));
+    EXPECT_EQ(bytesAt(), gbk(QStringLiteral("他安装了")));
+
+    editor()->appendPlainText(QStringLiteral("再装"));
+    prompter.expectMessage(Prompter::Answer::Yes);
+    prompter.expectMessage();
+    find("menuSave")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("已保存文档！"));
+    EXPECT_EQ(bytesAt(), gbk(QStringLiteral("他安装了\n再装")));
+    // The document alone: no temporary file left, no second name made.
+    int entries = 0;
+    if (DIR* d = ::opendir(QFile::encodeName(documents()).constData())) {
+        while (const dirent* e = ::readdir(d)) entries += e->d_name[0] != '.';
+        ::closedir(d);
+    }
+    EXPECT_EQ(entries, 1);
 }
 
 }  // namespace
