@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 #include "online/CurlHttp.h"
 #include "support/FaultyServer.h"
@@ -94,6 +98,61 @@ TEST_F(DownloadFaultTest, EachFaultEndsInTheFailurePathWithinTheTimeOutsLibraryU
             EXPECT_EQ(libraryRows(), before);
             EXPECT_EQ(window->database().userInfo(platform.id.toLatin1()), userBefore);
         }
+    }
+}
+
+TEST_F(DownloadFaultTest,
+       AStartUpDownloadFromASlowServerRunsInTheShownWindowUntilCancelledOrAMinutePasses) {
+    struct Case {
+        const char* name;
+        bool cancel;  // else a minute passes
+        std::vector<QString> boxes;
+    };
+    const Case cases[] = {
+        {"取消", true, {}},
+        {"a minute", false, {QStringLiteral("更新错误！")}},
+    };
+    // Slow, but never slow enough for the per-request limits.
+    platform.httpLimits.lowSpeedBytesPerSecond = 0;
+    server.on("/index.asp", FaultyServer::answer("<html>Halvorn</html>"));
+    server.on("/gxjdch.asp", FaultyServer::trickle());
+    addEntry("基本", "按装", "安装");
+    start();  // the first start switches automatic updating on
+    const std::vector<std::string> before = libraryRows();
+    const auto userBefore = window->database().userInfo(platform.id.toLatin1());
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        prompter.messages.clear();
+        platform.requestedUrls.clear();
+        start();
+        EXPECT_TRUE(platform.requestedUrls.isEmpty());  // nothing while the window is built
+        for (size_t i = 0; i < c.boxes.size(); ++i) prompter.expectMessage();
+        bool seen = false;
+        QTimer::singleShot(300, window.get(), [&] {
+            seen = window->isVisible() && find<QLabel>("label4")->isVisible() &&
+                   find<QLabel>("label4")->text() == QStringLiteral("正在检查当前更新词汇 ……") &&
+                   find<QPushButton>("cancelDownloadButton")->isVisible();
+            if (c.cancel)
+                find<QPushButton>("cancelDownloadButton")->click();
+            else
+                platform.clock = platform.clock.addSecs(60);
+        });
+        QElapsedTimer timer;
+        timer.start();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return seen && !window->isBusy(); }, 10000));
+        EXPECT_LT(timer.elapsed(), 5000);
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(find<QLabel>("label4")->isVisible());
+        EXPECT_FALSE(find<QPushButton>("cancelDownloadButton")->isVisible());
+        EXPECT_TRUE(prompter.allAnswered());
+        std::vector<QString> boxes;
+        for (const auto& box : prompter.messages) boxes.push_back(box.text);
+        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(libraryRows(), before);
+        EXPECT_EQ(window->database().userInfo(platform.id.toLatin1()), userBefore);
     }
 }
 
