@@ -9,11 +9,13 @@
 #include "online/CurlHttp.h"
 #include "support/FaultyServer.h"
 #include "support/KillDuringRun.h"
+#include "support/LibraryLock.h"
 #include "support/LibraryProbe.h"
 #include "support/WindowFixture.h"
 
 // A download that meets a misbehaving server ends in its failure path within
-// the time-outs, the library unchanged; one killed in the middle of merging
+// the time-outs, the library unchanged; an exchange whose library refuses a
+// read or a write stops and says why; one killed in the middle of merging
 // leaves a sound library holding the records merged before the kill.
 
 namespace {
@@ -153,6 +155,65 @@ TEST_F(DownloadFaultTest,
         EXPECT_EQ(boxes, c.boxes);
         EXPECT_EQ(libraryRows(), before);
         EXPECT_EQ(window->database().userInfo(platform.id.toLatin1()), userBefore);
+    }
+}
+
+TEST_F(DownloadFaultTest, ALibraryThatRefusesAReadOrAWriteStopsTheExchangeWithItsReason) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> otherProgram;  // on its own connection, held open
+        const char* menu;
+        const char* text;    // how the box begins
+        const char* reason;  // what the library said
+    };
+    const Case cases[] = {
+        {"download, the library locked for writing",
+         {"BEGIN IMMEDIATE"},
+         "menuUpdateWords",
+         "词库写入失败：",
+         "locked"},
+        {"switch, the library locked for writing",
+         {"BEGIN IMMEDIATE"},
+         "menuAutoUpdate",
+         "词库写入失败：",
+         "locked"},
+        {"submission, the entries gone",
+         {"ALTER TABLE words RENAME TO gone"},
+         "menuSubmitWords",
+         "词库读取失败：",
+         "no such table"},
+    };
+    server.on("/index.asp", FaultyServer::answer("<html>Halvorn</html>"));
+    server.on("/gxjdch.asp",
+              FaultyServer::answer(gbk(QStringLiteral(
+                  "start:基本;通用;在坐;在座;;2010-10-01<br>"
+                  "基本;通用;帐号;账号;;2010-10-01<br>基本;通用;以经;已经;;2010-10-01"))));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(libraryPath() + suffix);
+        start();
+        // The switch off, as the tick shows it.
+        UserInfo info = *window->database().userInfo(platform.id.toLatin1());
+        info.pzdgx = false;
+        ASSERT_TRUE(window->database().writeUserInfo(info));
+        ASSERT_FALSE(find("menuAutoUpdate")->isChecked());
+        prompter.messages.clear();
+        prompter.expectMessage();
+        {
+            LibraryLock other(libraryPath(), c.otherProgram);
+            find(c.menu)->trigger();
+        }
+        ASSERT_EQ(prompter.messages.size(), 1u);
+        const ScriptedPrompter::Message& box = prompter.messages[0];
+        EXPECT_EQ(box.icon, Icon::Error);
+        EXPECT_EQ(box.title, QStringLiteral("提示："));
+        EXPECT_TRUE(box.text.startsWith(QString::fromUtf8(c.text))) << box.text.toStdString();
+        EXPECT_TRUE(box.text.contains(QLatin1String(c.reason))) << box.text.toStdString();
+        EXPECT_TRUE(find<QLabel>("label4")->isHidden());
+        EXPECT_FALSE(find("menuAutoUpdate")->isChecked());
+        EXPECT_EQ(window->database().userInfo(platform.id.toLatin1()), info);
+        EXPECT_TRUE(libraryRows().empty());
     }
 }
 

@@ -9,7 +9,6 @@
 
 #include "library/StarterLibrary.h"
 #include "online/ServerProtocol.h"
-#include "support/LibraryLock.h"
 #include "support/LoopbackServer.h"
 #include "support/WindowFixture.h"
 
@@ -531,60 +530,6 @@ TEST_F(OnlineWindowTest, ASilentServerFailsWithinTheTimeOut) {
     expectBoxes({{Icon::Error, "提示：", "与网站通讯失败！"}});
     EXPECT_EQ(status(), u("与网站通讯失败！"));
     EXPECT_TRUE(noticeHidden());
-}
-
-TEST_F(OnlineWindowTest, ALibraryThatRefusesAReadOrAWriteStopsTheOperationWithItsReason) {
-    struct Case {
-        const char* name;
-        std::vector<const char*> otherProgram;  // on its own connection, held open
-        const char* menu;
-        const char* text;    // how the box begins
-        const char* reason;  // what the library said
-    };
-    const Case cases[] = {
-        {"download, the library locked for writing",
-         {"BEGIN IMMEDIATE"},
-         "menuUpdateWords",
-         "词库写入失败：",
-         "locked"},
-        {"switch, the library locked for writing",
-         {"BEGIN IMMEDIATE"},
-         "menuAutoUpdate",
-         "词库写入失败：",
-         "locked"},
-        {"submission, the entries gone",
-         {"ALTER TABLE words RENAME TO gone"},
-         "menuSubmitWords",
-         "词库读取失败：",
-         "no such table"},
-    };
-    server.answer("/gxjdch.asp", gbk("start:基本;通用;在坐;在座;;2010-10-01<br>"
-                                     "基本;通用;帐号;账号;;2010-10-01<br>"
-                                     "基本;通用;以经;已经;;2010-10-01"));
-    int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        reopen(QStringLiteral("case%1").arg(++n));
-        // The switch off as the tick shows it.
-        UserInfo info = *db().userInfo("-12345");
-        info.pzdgx = false;
-        ASSERT_TRUE(db().writeUserInfo(info));
-        ASSERT_FALSE(find("menuAutoUpdate")->isChecked());
-        {
-            LibraryLock other(libraryPath(), c.otherProgram);
-            run(c.menu);
-        }
-        ASSERT_EQ(prompter.messages.size(), 1u);
-        const auto& box = prompter.messages[0];
-        EXPECT_EQ(box.icon, Icon::Error);
-        EXPECT_EQ(box.title, u("提示："));
-        EXPECT_TRUE(box.text.startsWith(u(c.text))) << box.text.toStdString();
-        EXPECT_TRUE(box.text.contains(QLatin1String(c.reason))) << box.text.toStdString();
-        EXPECT_TRUE(noticeHidden());
-        EXPECT_FALSE(find("menuAutoUpdate")->isChecked());
-        EXPECT_EQ(db().userInfo("-12345"), info);
-        EXPECT_TRUE(rows().isEmpty());
-    }
 }
 
 TEST_F(OnlineWindowTest, TheLastDownloadDateMovesOnlyWhenEveryRecordWasTakenIn) {
