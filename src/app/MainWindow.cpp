@@ -15,10 +15,12 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/AboutWindow.h"
@@ -111,6 +113,11 @@ void MainWindow::buildControls() {
     label4->setFrameShape(QFrame::Box);
     label4->setAutoFillBackground(true);
     label4->hide();
+    cancelDownloadButton =
+        named(new QPushButton(QStringLiteral("取消"), central), "cancelDownloadButton");
+    cancelDownloadButton->hide();
+    connect(cancelDownloadButton, &QPushButton::clicked, this,
+            [this] { downloadCancelled = true; });
 
     connect(driveBox, &QComboBox::activated, this, [this] {
         if (!busy) onDriveChanged();
@@ -136,8 +143,12 @@ void MainWindow::buildMenus() {
     auto item = [this](QMenu* menu, const char* caption, const char* name,
                        void (MainWindow::*run)(), bool ignoredWhileBusy = true) {
         QAction* action = named(menu->addAction(QString::fromUtf8(caption)), name);
-        connect(action, &QAction::triggered, this, [this, run, ignoredWhileBusy] {
-            if (ignoredWhileBusy && busy) return;
+        connect(action, &QAction::triggered, this, [this, action, run, ignoredWhileBusy] {
+            if (ignoredWhileBusy && busy) {
+                // A checkable item ticked itself on the click; ignored, it keeps its tick.
+                if (action->isCheckable()) action->setChecked(!action->isChecked());
+                return;
+            }
             (this->*run)();
         });
         return action;
@@ -234,7 +245,17 @@ void MainWindow::onMainWindowCreated() {
     openLibrary();
     const bool autoUpdate = libraryAvailable() && readAutoUpdateSwitch();
     menuAutoUpdate->setChecked(autoUpdate);
-    if (autoUpdate) downloadUpdates();
+    // Not here: a slow server would keep the program without a window.
+    startUpDownloadDue = autoUpdate;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!startUpDownloadDue) return;
+    startUpDownloadDue = false;
+    QTimer::singleShot(0, this, [this] {
+        if (!busy && !exiting) downloadUpdates();
+    });
 }
 
 void MainWindow::openLibrary() {
@@ -280,6 +301,8 @@ void MainWindow::applyLayout(const MainWindowLayout& l) {
     toolbar->setGeometry(0, 0, central->width(), kToolbarHeight);
     label1->setGeometry(l.label1);
     label4->setGeometry(l.label4);
+    cancelDownloadButton->setGeometry(l.label4.right() + 6,
+                                      l.label4.top() + (l.label4.height() - 28) / 2, 64, 28);
     filePanel->setGeometry(l.filePanel);
     directoryBox->setGeometry(l.directoryBox);
     fileCheckList->setGeometry(l.fileCheckList);

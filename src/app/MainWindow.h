@@ -21,6 +21,7 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 class QRadioButton;
 class QTableView;
 class HitTableModel;
@@ -86,6 +87,7 @@ class MainWindow : public QMainWindow {
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void buildMenus();
@@ -121,6 +123,9 @@ class MainWindow : public QMainWindow {
     WordDatabase dbConnection;
     bool exiting = false;
     bool busy = false;
+    // The start-up download waits until the window is on screen.
+    bool startUpDownloadDue = false;
+    bool downloadCancelled = false;
     DocumentView shownView;
     QString unreadablePath;  // the shown document when it could not be read
     std::vector<EntryLine> checkWordList;
@@ -149,6 +154,7 @@ class MainWindow : public QMainWindow {
     QLabel* busyLabel = nullptr;
     QProgressBar* progressBar = nullptr;
     QLabel* label4 = nullptr;
+    QPushButton* cancelDownloadButton = nullptr;  // beside label4 while a download runs
 
     QAction* menuOpen = nullptr;
     QAction* menuSave = nullptr;

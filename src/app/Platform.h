@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The services of the computer the program runs on. main.cpp wires the real
 // ones (SystemPlatform); tests pass their own, so that nothing depends on this
 // machine's identity, clock, network or programs.
@@ -27,7 +29,9 @@ class Platform {
     // Scheme and host of the program's server, where its pages are fetched.
     virtual QByteArray serverBaseUrl() = 0;
     // One HTTP GET; the body whatever the status, empty when the request fails.
-    virtual QByteArray httpGet(const QByteArray& url) = 0;
+    // `stop`, when given, is asked many times a second while the request runs;
+    // true ends it as a failure.
+    virtual QByteArray httpGet(const QByteArray& url, const std::function<bool()>& stop) = 0;
     // Connects to an SMTP server, logs in and says QUIT; true only when the
     // server accepted the user name and password.
     virtual bool smtpLogin(const QByteArray& server, int port, const QByteArray& user,

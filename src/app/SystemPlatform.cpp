@@ -73,8 +73,8 @@ bool SystemPlatform::isOnline() {
 
 QByteArray SystemPlatform::serverBaseUrl() { return QByteArrayLiteral(TAVREL_SERVER_URL); }
 
-QByteArray SystemPlatform::httpGet(const QByteArray& url) {
-    return CurlHttp::get(url, httpLimits_);
+QByteArray SystemPlatform::httpGet(const QByteArray& url, const std::function<bool()>& stop) {
+    return CurlHttp::get(url, httpLimits_, stop);
 }
 
 bool SystemPlatform::smtpLogin(const QByteArray& server, int port, const QByteArray& user,

@@ -20,7 +20,7 @@ class SystemPlatform : public Platform {
     QStringList drives() override;
     // The build setting TAVREL_SERVER_URL.
     QByteArray serverBaseUrl() override;
-    QByteArray httpGet(const QByteArray& url) override;
+    QByteArray httpGet(const QByteArray& url, const std::function<bool()>& stop) override;
     bool smtpLogin(const QByteArray& server, int port, const QByteArray& user,
                    const QByteArray& password, int timeoutMs) override;
 

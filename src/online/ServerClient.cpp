@@ -16,7 +16,7 @@ ServerClient::ServerClient(Platform& platform, QByteArray baseUrl)
 bool ServerClient::isOnline() { return platform_.isOnline(); }
 
 QByteArray ServerClient::fetch(const QByteArray& pathAndQuery) {
-    return platform_.httpGet(baseUrl_ + pathAndQuery);
+    return platform_.httpGet(baseUrl_ + pathAndQuery, stop_);
 }
 
 bool ServerClient::checkServer() { return fetch(P::kCheckPage).contains(P::kMarker); }

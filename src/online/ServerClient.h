@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QDateTime>
 
+#include <functional>
+#include <utility>
+
 #include "online/ServerProtocol.h"
 
 class Platform;
@@ -25,6 +28,8 @@ class ServerClient {
     ServerClient(Platform& platform, QByteArray baseUrl);
 
     const QByteArray& baseUrl() const { return baseUrl_; }
+    // Asked while every later request runs; true ends the request as a failure.
+    void setStop(std::function<bool()> stop) { stop_ = std::move(stop); }
 
     bool isOnline();
     // One GET of the base address + pathAndQuery; the body, empty on failure.
@@ -56,4 +61,5 @@ class ServerClient {
   private:
     Platform& platform_;
     QByteArray baseUrl_;
+    std::function<bool()> stop_;
 };

@@ -1,15 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 #include "online/CurlHttp.h"
 #include "support/FaultyServer.h"
 #include "support/KillDuringRun.h"
+#include "support/LibraryLock.h"
 #include "support/LibraryProbe.h"
 #include "support/WindowFixture.h"
 
 // A download that meets a misbehaving server ends in its failure path within
-// the time-outs, the library unchanged; one killed in the middle of merging
+// the time-outs, the library unchanged; an exchange whose library refuses a
+// read or a write stops and says why; one killed in the middle of merging
 // leaves a sound library holding the records merged before the kill.
 
 namespace {
@@ -94,6 +100,120 @@ TEST_F(DownloadFaultTest, EachFaultEndsInTheFailurePathWithinTheTimeOutsLibraryU
             EXPECT_EQ(libraryRows(), before);
             EXPECT_EQ(window->database().userInfo(platform.id.toLatin1()), userBefore);
         }
+    }
+}
+
+TEST_F(DownloadFaultTest,
+       AStartUpDownloadFromASlowServerRunsInTheShownWindowUntilCancelledOrAMinutePasses) {
+    struct Case {
+        const char* name;
+        bool cancel;  // else a minute passes
+        std::vector<QString> boxes;
+    };
+    const Case cases[] = {
+        {"取消", true, {}},
+        {"a minute", false, {QStringLiteral("更新错误！")}},
+    };
+    // Slow, but never slow enough for the per-request limits.
+    platform.httpLimits.lowSpeedBytesPerSecond = 0;
+    server.on("/index.asp", FaultyServer::answer("<html>Halvorn</html>"));
+    server.on("/gxjdch.asp", FaultyServer::trickle());
+    addEntry("基本", "按装", "安装");
+    start();  // the first start switches automatic updating on
+    const std::vector<std::string> before = libraryRows();
+    const auto userBefore = window->database().userInfo(platform.id.toLatin1());
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        prompter.messages.clear();
+        platform.requestedUrls.clear();
+        start();
+        EXPECT_TRUE(platform.requestedUrls.isEmpty());  // nothing while the window is built
+        for (size_t i = 0; i < c.boxes.size(); ++i) prompter.expectMessage();
+        bool seen = false;
+        QTimer::singleShot(300, window.get(), [&] {
+            seen = window->isVisible() && find<QLabel>("label4")->isVisible() &&
+                   find<QLabel>("label4")->text() == QStringLiteral("正在检查当前更新词汇 ……") &&
+                   find<QPushButton>("cancelDownloadButton")->isVisible();
+            if (c.cancel)
+                find<QPushButton>("cancelDownloadButton")->click();
+            else
+                platform.clock = platform.clock.addSecs(60);
+        });
+        QElapsedTimer timer;
+        timer.start();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return seen && !window->isBusy(); }, 10000));
+        EXPECT_LT(timer.elapsed(), 5000);
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(find<QLabel>("label4")->isVisible());
+        EXPECT_FALSE(find<QPushButton>("cancelDownloadButton")->isVisible());
+        EXPECT_TRUE(prompter.allAnswered());
+        std::vector<QString> boxes;
+        for (const auto& box : prompter.messages) boxes.push_back(box.text);
+        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(libraryRows(), before);
+        EXPECT_EQ(window->database().userInfo(platform.id.toLatin1()), userBefore);
+    }
+}
+
+TEST_F(DownloadFaultTest, ALibraryThatRefusesAReadOrAWriteStopsTheExchangeWithItsReason) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> otherProgram;  // on its own connection, held open
+        const char* menu;
+        const char* text;    // how the box begins
+        const char* reason;  // what the library said
+    };
+    const Case cases[] = {
+        {"download, the library locked for writing",
+         {"BEGIN IMMEDIATE"},
+         "menuUpdateWords",
+         "词库写入失败：",
+         "locked"},
+        {"switch, the library locked for writing",
+         {"BEGIN IMMEDIATE"},
+         "menuAutoUpdate",
+         "词库写入失败：",
+         "locked"},
+        {"submission, the entries gone",
+         {"ALTER TABLE words RENAME TO gone"},
+         "menuSubmitWords",
+         "词库读取失败：",
+         "no such table"},
+    };
+    server.on("/index.asp", FaultyServer::answer("<html>Halvorn</html>"));
+    server.on("/gxjdch.asp",
+              FaultyServer::answer(gbk(QStringLiteral(
+                  "start:基本;通用;在坐;在座;;2010-10-01<br>"
+                  "基本;通用;帐号;账号;;2010-10-01<br>基本;通用;以经;已经;;2010-10-01"))));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(libraryPath() + suffix);
+        start();
+        // The switch off, as the tick shows it.
+        UserInfo info = *window->database().userInfo(platform.id.toLatin1());
+        info.pzdgx = false;
+        ASSERT_TRUE(window->database().writeUserInfo(info));
+        ASSERT_FALSE(find("menuAutoUpdate")->isChecked());
+        prompter.messages.clear();
+        prompter.expectMessage();
+        {
+            LibraryLock other(libraryPath(), c.otherProgram);
+            find(c.menu)->trigger();
+        }
+        ASSERT_EQ(prompter.messages.size(), 1u);
+        const ScriptedPrompter::Message& box = prompter.messages[0];
+        EXPECT_EQ(box.icon, Icon::Error);
+        EXPECT_EQ(box.title, QStringLiteral("提示："));
+        EXPECT_TRUE(box.text.startsWith(QString::fromUtf8(c.text))) << box.text.toStdString();
+        EXPECT_TRUE(box.text.contains(QLatin1String(c.reason))) << box.text.toStdString();
+        EXPECT_TRUE(find<QLabel>("label4")->isHidden());
+        EXPECT_FALSE(find("menuAutoUpdate")->isChecked());
+        EXPECT_EQ(window->database().userInfo(platform.id.toLatin1()), info);
+        EXPECT_TRUE(libraryRows().empty());
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QTest>
+#include <QTimer>
 
 #include "library/StarterLibrary.h"
 #include "online/ServerProtocol.h"
@@ -282,6 +284,11 @@ TEST_F(OnlineWindowTest, MergeRules) {
          "基本;通用;在坐;在座;现在坐;2010-10-01",
          1,
          {u("在坐|在座|现在坐")}},
+        {"a phrase whose bytes straddle two stored characters",
+         {{"在坐", "在座", "中文"}},
+         "基本;通用;在坐;在座;形;2010-10-01",
+         1,
+         {u("在坐|在座|中文;形")}},
         {"two matching rows",
          {{"在坐", "在座", "甲"}, {"在坐", "在座", "乙"}},
          "基本;通用;在坐;在座;丙;2010-10-01",
@@ -333,15 +340,20 @@ TEST_F(OnlineWindowTest, MergeRules) {
     }
 }
 
-TEST_F(OnlineWindowTest, StartUpDownloadsWhenTheSwitchIsOn) {
-    start();  // creates the record with the switch on, and does not download
+TEST_F(OnlineWindowTest, StartUpDownloadsOnceTheWindowIsShownWhenTheSwitchIsOn) {
+    open();  // creates the record with the switch on, and does not download
+    QApplication::processEvents();
     EXPECT_TRUE(server.requests().empty());
     window.reset();
 
     server.answer("/gxjdch.asp", gbk("start:基本;通用;在坐;在座;;2010年10月1日"));
-    prompter.expectMessage();
     start();
+    // Nothing goes out while the window is being built.
+    EXPECT_TRUE(server.requests().empty());
     EXPECT_TRUE(find("menuAutoUpdate")->isChecked());
+    prompter.expectMessage();
+    window->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !prompter.messages.empty(); }));
     expectBoxes({{Icon::Information, "提示", "更新完毕！\r\n共更新词汇：1组！"}});
     EXPECT_EQ(rows(), QStringList{u("在坐|在座|-")});
     EXPECT_EQ(requestsTo("/gxjdch.asp").size(), 1u);
@@ -352,7 +364,9 @@ TEST_F(OnlineWindowTest, ToggleAutoUpdateTwiceRestoresTheSwitchWithoutADownload)
     window.reset();
     server.answer("/gxjdch.asp", "none");
     prompter.expectMessage();
-    start();  // the second start downloads once
+    start();  // the second start downloads once, when the window shows
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.messages.empty(); }));
     ASSERT_TRUE(find("menuAutoUpdate")->isChecked());
     const size_t requests = server.requests().size();
     prompter.messages.clear();
@@ -516,6 +530,73 @@ TEST_F(OnlineWindowTest, ASilentServerFailsWithinTheTimeOut) {
     expectBoxes({{Icon::Error, "提示：", "与网站通讯失败！"}});
     EXPECT_EQ(status(), u("与网站通讯失败！"));
     EXPECT_TRUE(noticeHidden());
+}
+
+TEST_F(OnlineWindowTest, TheLastDownloadDateMovesOnlyWhenEveryRecordWasTakenIn) {
+    struct Case {
+        const char* name;
+        QByteArray answer;
+        const char* box;
+        QStringList after;
+        bool moved;
+    };
+    const QByteArray present = gbk("基本;通用;在坐;在座;;2010-10-01");
+    const Case cases[] = {
+        {"every record, one already there",
+         "start:" + present + "<br>" + gbk("基本;通用;帐号;账号;;2010-10-01"),
+         "更新完毕！\r\n共更新词汇：1组！",
+         {u("在坐|在座|"), u("帐号|账号|-")},
+         true},
+        {"a wrong form of half a character",
+         "start:" + gbk("基本;通用;") + "\xB0" + gbk(";啊;;2010-10-01<br>") +
+             gbk("基本;通用;帐号;账号;;2010-10-01"),
+         "更新完毕！\r\n共更新词汇：1组！\r\n以下词汇的错误字段含不完整的字符，未更新：\\xB0",
+         {u("在坐|在座|"), u("帐号|账号|-")},
+         false},
+        {"a record of five fields",
+         "start:" + gbk("基本;通用;帐号;账号;;2010-10-01<br>基本;通用;以经;已经;2010-10-01"),
+         "更新错误！",
+         {u("在坐|在座|"), u("帐号|账号|-")},
+         false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reopen(QStringLiteral("case%1").arg(++n));
+        store("在坐", "在座", "", kOct1);
+        const UserInfo before = *db().userInfo("-12345");
+        server.answer("/gxjdch.asp", c.answer);
+        run("menuUpdateWords");
+        ASSERT_EQ(prompter.messages.size(), 1u);
+        EXPECT_EQ(prompter.messages[0].text, u(c.box));
+        EXPECT_EQ(rows(), c.after);
+        UserInfo expected = before;
+        if (c.moved) expected.pdwdate = QDateTime(QDate(2026, 3, 14), QTime(0, 0));
+        EXPECT_EQ(db().userInfo("-12345"), expected);
+        run("menuUpdateWords");
+        EXPECT_EQ(requestsTo("/gxjdch.asp").back().param("gxrq"),
+                  gbk(c.moved ? "2026年3月14日" : "1899年12月30日"));
+    }
+}
+
+TEST_F(OnlineWindowTest, TheSwitchClickedDuringAScanIsIgnoredAndKeepsItsTick) {
+    addEntry("基本", "按装", "安装");
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        writeDocument(QString::fromLatin1(name), gbk("按装"));
+    open();
+    changeDirectory(documents());
+    QAction* toggle = find("menuAutoUpdate");
+    const bool ticked = toggle->isChecked();
+    const UserInfo stored = *db().userInfo("-12345");
+    bool busySeen = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        busySeen = window->isBusy();
+        toggle->trigger();
+    });
+    run("menuProofread");
+    EXPECT_TRUE(busySeen);
+    EXPECT_EQ(toggle->isChecked(), ticked);
+    EXPECT_EQ(db().userInfo("-12345"), stored);
 }
 
 }  // namespace

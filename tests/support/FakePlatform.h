@@ -45,9 +45,9 @@ class FakePlatform : public Platform {
     bool isOnline() override { return online; }
     QStringList drives() override { return driveList; }
     QByteArray serverBaseUrl() override { return serverUrl; }
-    QByteArray httpGet(const QByteArray& url) override {
+    QByteArray httpGet(const QByteArray& url, const std::function<bool()>& stop) override {
         requestedUrls.append(url);
-        return httpHandler ? httpHandler(url) : CurlHttp::get(url, httpLimits);
+        return httpHandler ? httpHandler(url) : CurlHttp::get(url, httpLimits, stop);
     }
 
     // Every SMTP login asked for, in order. Without a handler the login really
