@@ -162,7 +162,8 @@ bool DocumentFile::write(const QString& path, const QByteArray& bytes, QString* 
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
         temp = target + '.' +
                QByteArray::number(QRandomGenerator::global()->generate() % 0x1000000, 36);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Private until it has the document's owner and mode: the text may be.
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return fail(error, reasonOf(errno));
@@ -172,7 +173,11 @@ bool DocumentFile::write(const QString& path, const QByteArray& bytes, QString* 
         return fail(error, reason);
     };
     if (!writeAll(fd, bytes, 0)) return failRemoved(reasonOf(errno));
-    if (exists) {
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd, 0666 & ~mask) != 0) return failRemoved(reasonOf(errno));
+    } else {
         struct stat made {};
         if (::fstat(fd, &made) != 0) return failRemoved(reasonOf(errno));
         // Owner first: changing it may clear the set-id bits that the mode then restores.
