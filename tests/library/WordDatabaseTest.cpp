@@ -64,15 +64,6 @@ int modeOf(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
-// Writes to `path` until the disk is full.
-void fillDisk(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    const QByteArray block(4096, 'x');
-    while (f.write(block) == block.size() && f.flush()) {
-    }
-}
-
 class WordDatabaseTest : public ::testing::Test {
   protected:
     QTemporaryDir dir;
@@ -331,7 +322,7 @@ TEST_F(WordDatabaseTest, AFullDiskIsNamedWhenCreatingAndWhenWriting) {
     const QString early = disk.filePath(QStringLiteral("early.mdb"));
     WordDatabase library;
     ASSERT_EQ(library.open(early), WordDatabase::OpenResult::Created);
-    fillDisk(disk.filePath(QStringLiteral("filler")));
+    disk.fill();
 
     EXPECT_EQ(library.addEntry(makeEntry("基本", "按装", "安装")), 0);
     EXPECT_TRUE(library.lastError().contains(QStringLiteral("磁盘空间不足")))
