@@ -97,6 +97,10 @@ TEST_F(LibraryCommandTest, AnyBadLineRefusesTheWholeFile) {
         {"tid\ttgrade\ttclass\tterror\ttright\ttbut\ttdate\n1\t基本\t通用\t甲\t乙\t\tsoon\n",
          "第2行"},
         {"grade\tclass\twrong\tright\texceptions\n", "第1行"},
+        // A stray byte the export kept (U+F7B0 is the byte B0): half of a character.
+        {"tid\ttgrade\ttclass\tterror\ttright\ttbut\ttdate\n1\t基本\t通用\t甲\t乙\t\t\n"
+         "2\t基本\t通用\t\uF7B0\t乙\t\t\n",
+         "第3行"},
     };
     for (const auto& c : cases) {
         const QString file = writeText(QStringLiteral("bad.tsv"), QString::fromUtf8(c.text));
