@@ -69,9 +69,8 @@ bool SqlConnection::open(const QString& path, bool create, QByteArrayView key, i
         int error = 0;
         if (!createPrivateFile(nativePath, &error)) {
             diskFull_ = error == ENOSPC;
-            lastError_ = QStringLiteral("cannot create %1: %2")
-                             .arg(path, diskFull_ ? QString::fromUtf8(kDiskFull)
-                                                  : QString::fromLocal8Bit(strerror(error)));
+            lastError_ =
+                diskFull_ ? QString::fromUtf8(kDiskFull) : QString::fromLocal8Bit(strerror(error));
             return false;
         }
         made = true;

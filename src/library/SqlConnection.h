@@ -40,8 +40,6 @@ class SqlConnection {
         rollBack();
         return false;
     }
-    // Ends a failed transaction, keeping the reason it failed.
-    void rollBack();
     // Readers do not wait for a writer, and a commit syncs only at checkpoints
     // while the file still survives a crash whole.
     void useWriteAheadLog();
@@ -64,6 +62,8 @@ class SqlConnection {
     static QDateTime parseDateTime(const QByteArray& text);
 
   private:
+    // Ends a failed transaction, keeping the reason it failed.
+    void rollBack();
     bool openWith(const QString& path, const QByteArray& name, int flags, QByteArrayView key,
                   int busyTimeoutMs);
     // The user's words for the connection's last error.
