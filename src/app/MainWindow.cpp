@@ -260,10 +260,9 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::openLibrary() {
     const QString path = libraryFilePath(state.programDirectory, platform.appDataDirectory());
-    if (dbConnection.open(path) == WordDatabase::OpenResult::Failed) {
+    if (dbConnection.open(path) == WordDatabase::OpenResult::Failed)
         prompter.notify(Prompter::Icon::Error, QStringLiteral("提示："),
-                        QStringLiteral("词库文件无法打开：") + QDir::toNativeSeparators(path));
-    }
+                        dbConnection.openFailure());
 }
 
 bool MainWindow::readAutoUpdateSwitch() {

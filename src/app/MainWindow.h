@@ -98,6 +98,9 @@ class MainWindow : public QMainWindow {
     bool readAutoUpdateSwitch();
     // Says "词库不可用！" when the library could not be opened; false then.
     bool requireLibrary();
+    // As requireLibrary, and says "词库为只读，无法保存！" when the library
+    // cannot be written; for the commands that write it.
+    bool requireWritableLibrary();
     void setStatusText(const QString& text);
     // The connection and reachability steps of the exchanges; false when they stopped.
     bool reachServer(ServerClient& client);

@@ -8,6 +8,7 @@
 #include "library/LibraryText.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
+#include "library/WritableLibrary.h"
 
 namespace {
 
@@ -65,9 +66,7 @@ int runLibraryCommand(const QStringList& arguments, const QString& defaultLibrar
     QString why;
     const bool open = library.isEmpty() ? StarterLibrary::openOrCreate(db, defaultLibraryPath)
                                         : openNamedLibrary(db, library, &why);
-    if (!open)
-        return fail(why.isEmpty() ? QStringLiteral("词库文件无法打开：") + defaultLibraryPath
-                                  : why);
+    if (!open) return fail(why.isEmpty() ? db.openFailure() : why);
 
     if (exporting) {
         const std::vector<WordEntry> all = db.allEntries();
@@ -75,6 +74,7 @@ int runLibraryCommand(const QStringList& arguments, const QString& defaultLibrar
         out.write(LibraryText::write(all));
         return 0;
     }
+    if (db.isReadOnly()) return fail(QString::fromUtf8(kReadOnlyLibrary));
     if (!db.addEntries(entries)) return fail(db.lastError() + QStringLiteral("；未导入任何词汇"));
     err.write(QStringLiteral("已导入 %1 组词汇\n").arg(entries.size()).toUtf8());
     return 0;

@@ -43,7 +43,7 @@ bool modeTakes(ProofreadMode mode, const QByteArray& grade) {
 bool openNamedLibrary(WordDatabase& db, const QString& path, QString* error) {
     if (!headOfNamedFile(path, error)) return false;
     if (db.open(path) == WordDatabase::OpenResult::Failed) {
-        if (error) *error = QStringLiteral("词库文件无法打开：") + path;
+        if (error) *error = db.openFailure();
         return false;
     }
     return true;

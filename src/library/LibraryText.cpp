@@ -157,6 +157,9 @@ std::optional<std::vector<WordEntry>> read(const QByteArray& utf8, QString* erro
                 return refuse(n, QStringLiteral("含有不能以GBK保存的字符：") + unencodable);
             previousText[f] = texts[f];
         }
+        // A stray byte (kept by the export as it was) would match half of a character.
+        if (!GbkCodec::isWholeCharacters(texts[2]))
+            return refuse(n, QStringLiteral("错误字段含有不完整的GBK字符"));
         WordEntry e;
         e.tgrade = texts[0];
         e.tclass = texts[1];

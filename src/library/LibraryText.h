@@ -30,9 +30,9 @@ QByteArray write(const std::vector<WordEntry>& entries);
 
 // The entries of a text, texts as GBK bytes; tid is never taken over. The
 // five-column form gives no tdate; the export form keeps its own. A line with
-// the wrong number of fields, a bad escape, a bad date or a character GBK
-// cannot hold is refused with its line number in `error`, and nothing is
-// returned.
+// the wrong number of fields, a bad escape, a bad date, a character GBK
+// cannot hold or a wrong form that is not whole GBK characters is refused with
+// its line number in `error`, and nothing is returned.
 std::optional<std::vector<WordEntry>> read(const QByteArray& utf8, QString* error);
 
 }  // namespace LibraryText

@@ -1,7 +1,12 @@
 #include "app/MainWindow.h"
 #include "library/WordLibraryWindow.h"
+#include "library/WritableLibrary.h"
 
 // The word library window.
+
+bool MainWindow::requireWritableLibrary() {
+    return requireLibrary() && requireWritable(dbConnection, prompter);
+}
 
 void MainWindow::showWordLibrary() {
     if (!requireLibrary()) return;

@@ -18,10 +18,17 @@ class SqlConnection {
     // Opens `path` read-write, creating it only when `create` is set, so that
     // a failure never makes a new file in place of an existing one. An empty
     // key leaves the file unencrypted. A wrong key is not noticed here but by
-    // the first statement.
+    // the first statement. A new file is readable by its owner alone, and so
+    // are the journal and log files SQLite makes beside it.
     bool open(const QString& path, bool create, QByteArrayView key, int busyTimeoutMs);
+    // Opens an existing file for reading only, leaving nothing beside it that
+    // a later read-write open could not use.
+    bool openReadOnly(const QString& path, QByteArrayView key, int busyTimeoutMs);
     void close();
     bool isOpen() const { return db_ != nullptr; }
+    bool isReadOnly() const { return readOnly_; }
+    // Whether this user can change the file and make its journal beside it.
+    static bool isWritable(const QString& path);
     sqlite3* handle() const { return db_; }
 
     bool execute(const char* sql);
@@ -29,13 +36,9 @@ class SqlConnection {
     template <typename Work>
     bool inTransaction(Work&& work) {
         if (!execute("BEGIN IMMEDIATE")) return false;
-        if (!work()) {
-            const QString why = lastError_;
-            execute("ROLLBACK");
-            lastError_ = why;
-            return false;
-        }
-        return execute("COMMIT");
+        if (work() && execute("COMMIT")) return true;
+        rollBack();
+        return false;
     }
     // Readers do not wait for a writer, and a commit syncs only at checkpoints
     // while the file still survives a crash whole.
@@ -47,13 +50,27 @@ class SqlConnection {
     // Records `what` with the connection's own reason; always false.
     bool fail(const QString& what);
     const QString& lastError() const { return lastError_; }
-    void clearError() { lastError_.clear(); }
+    // The last failure came from a full disk.
+    bool diskFull() const { return diskFull_; }
+    void clearError() {
+        lastError_.clear();
+        diskFull_ = false;
+    }
 
     // Date-times are stored as "YYYY-MM-DD HH:MM:SS", which compares in order.
     static QByteArray formatDateTime(const QDateTime& value);
     static QDateTime parseDateTime(const QByteArray& text);
 
   private:
+    // Ends a failed transaction, keeping the reason it failed.
+    void rollBack();
+    bool openWith(const QString& path, const QByteArray& name, int flags, QByteArrayView key,
+                  int busyTimeoutMs);
+    // The user's words for the connection's last error.
+    QString reason(const char* message);
+
     sqlite3* db_ = nullptr;
+    bool readOnly_ = false;
+    bool diskFull_ = false;
     QString lastError_;
 };

@@ -23,7 +23,11 @@ WordDatabase::OpenResult WordDatabase::open(const QString& path) {
     close();
     path_ = path;
     const bool existed = QFileInfo::exists(path);
-    if (!connection_.open(path, !existed, kPassword, kBusyTimeoutMs)) return OpenResult::Failed;
+    creating_ = !existed;
+    const bool opened = !existed || SqlConnection::isWritable(path)
+                            ? connection_.open(path, !existed, kPassword, kBusyTimeoutMs)
+                            : connection_.openReadOnly(path, kPassword, kBusyTimeoutMs);
+    if (!opened) return OpenResult::Failed;
 
     if (!existed) {
         if (!createSchema()) {
@@ -46,12 +50,25 @@ WordDatabase::OpenResult WordDatabase::open(const QString& path) {
         close();
         return OpenResult::Failed;
     }
-    connection_.useWriteAheadLog();
-    createFormIndex();  // files made before the index; without it the library still works
+    if (!isReadOnly()) {
+        connection_.useWriteAheadLog();
+        createFormIndex();  // files made before the index; without it the library still works
+    }
+    connection_.clearError();
     return OpenResult::Opened;
 }
 
 void WordDatabase::close() { connection_.close(); }
+
+QString WordDatabase::openFailure() const {
+    const QString diskFull = QStringLiteral("磁盘空间不足");
+    if (creating_)
+        return QStringLiteral("词库文件无法创建：") + path_ + QStringLiteral("（") +
+               (connection_.diskFull() ? diskFull : lastError()) + QStringLiteral("）");
+    return QStringLiteral("词库文件无法打开：") + path_ +
+           (connection_.diskFull() ? QStringLiteral("（") + diskFull + QStringLiteral("）")
+                                   : QString());
+}
 
 bool WordDatabase::createSchema() {
     return inTransaction([this] {

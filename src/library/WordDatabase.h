@@ -32,13 +32,18 @@ class WordDatabase {
 
     // A missing file is created with both tables. A file that exists but
     // cannot be read as a library (wrong key, other format, damage) is left
-    // exactly as it is and Failed is returned.
+    // exactly as it is and Failed is returned. A library this user cannot
+    // write is opened for reading only.
     OpenResult open(const QString& path);
     void close();
     bool isOpen() const { return connection_.isOpen(); }
+    // Every write fails; the commands that would write say so first.
+    bool isReadOnly() const { return connection_.isReadOnly(); }
     const QString& path() const { return path_; }
     // Why the last operation failed; empty after a success.
     const QString& lastError() const { return connection_.lastError(); }
+    // What the user is told when open() failed.
+    QString openFailure() const;
 
     // The entries a proofreading mode applies, in tid order.
     std::vector<WordEntry> entriesForMode(ProofreadMode mode);
@@ -81,4 +86,5 @@ class WordDatabase {
 
     SqlConnection connection_;
     QString path_;
+    bool creating_ = false;
 };

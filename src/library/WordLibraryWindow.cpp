@@ -21,6 +21,7 @@
 #include "library/WordCellDelegate.h"
 #include "library/WordDatabase.h"
 #include "library/WordGridModel.h"
+#include "library/WritableLibrary.h"
 
 namespace {
 
@@ -210,6 +211,7 @@ void WordLibraryWindow::selectRow(int row) {
 
 void WordLibraryWindow::saveEditedRows() {
     showDuplicateWarning();
+    if (!requireWritable(database, prompter)) return;
     EntrySaver saver(*model, database, platform);
     SaveDisplay display(savingLabel, saveProgress, [this](int row) { selectRow(row); });
     const EntrySaver::Result result = saver.save(display);

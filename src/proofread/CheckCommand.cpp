@@ -115,7 +115,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         if (StarterLibrary::openOrCreate(db, defaultLibraryPath))
             entries = db.entriesForMode(options.mode);
         else
-            error = QStringLiteral("词库文件无法打开：") + defaultLibraryPath;
+            error = db.openFailure();
     } else {
         entries = namedLibraryEntries(options.library, options.mode, &error);
     }

@@ -13,6 +13,7 @@
 #include "app/Prompter.h"
 #include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
+#include "library/WritableLibrary.h"
 #include "online/ServerClient.h"
 
 namespace {
@@ -198,6 +199,7 @@ void UserInfoWindow::showStatus(const QString& caption) {
 
 void UserInfoWindow::saveUserInfo() {
     const QString title = QStringLiteral("提示：");
+    if (!requireWritable(database, prompter)) return;
     const std::optional<Form::Values> values = gridValues();
     if (!values) return;
     switch (Form::missingValue(*values)) {

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
-#include <QDir>
-#include <QFileInfo>
+#include <sys/stat.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "library/LibraryLocation.h"
@@ -19,4 +20,22 @@ TEST(LibraryLocation, BesideTheProgramUnlessItsDirectoryCannotHoldIt) {
     const QString missing = dir.filePath(QStringLiteral("gone")) + QStringLiteral("/");
     EXPECT_EQ(libraryFilePath(missing, appData), appData + QStringLiteral("/jdck.mdb"));
     EXPECT_TRUE(QFileInfo(appData).isDir());
+}
+
+TEST(LibraryLocation, ThePerUserDirectoryIsMadeForItsUserAlone) {
+    QTemporaryDir dir;
+    const mode_t umaskBefore = ::umask(022);
+    const QString shared = dir.filePath(QStringLiteral("share"));
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0755), 0);
+    const QString appData = shared + QStringLiteral("/Tavrel/Tavrel");
+    libraryFilePath(dir.filePath(QStringLiteral("gone/")), appData);
+    ::umask(umaskBefore);
+    auto modeOf = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    };
+    EXPECT_EQ(modeOf(appData), 0700);
+    EXPECT_EQ(modeOf(shared + QStringLiteral("/Tavrel")), 0700);
+    EXPECT_EQ(modeOf(shared), 0755) << "a directory that was there keeps its mode";
 }

@@ -9,6 +9,7 @@
 #include "library/LibraryText.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
+#include "support/AsNobody.h"
 
 namespace {
 
@@ -96,6 +97,10 @@ TEST_F(LibraryCommandTest, AnyBadLineRefusesTheWholeFile) {
         {"tid\ttgrade\ttclass\tterror\ttright\ttbut\ttdate\n1\t基本\t通用\t甲\t乙\t\tsoon\n",
          "第2行"},
         {"grade\tclass\twrong\tright\texceptions\n", "第1行"},
+        // A stray byte the export kept (U+F7B0 is the byte B0): half of a character.
+        {"tid\ttgrade\ttclass\tterror\ttright\ttbut\ttdate\n1\t基本\t通用\t甲\t乙\t\t\n"
+         "2\t基本\t通用\t\uF7B0\t乙\t\t\n",
+         "第3行"},
     };
     for (const auto& c : cases) {
         const QString file = writeText(QStringLiteral("bad.tsv"), QString::fromUtf8(c.text));
@@ -116,6 +121,26 @@ TEST_F(LibraryCommandTest, AnyBadLineRefusesTheWholeFile) {
               2);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("typo.mdb"))));
     EXPECT_EQ(run({QStringLiteral("import")}).status, 2);
+}
+
+TEST_F(LibraryCommandTest, AReadOnlyLibraryIsExportedButNotImportedInto) {
+    const QString text =
+        writeText(QStringLiteral("new.tsv"), QStringLiteral("tgrade\ttclass\tterror\ttright\ttbut\n"
+                                                            "基本\t通用\t帐号\t账号\t\n"));
+    emptyLibrary(libraryPath());
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    ASSERT_TRUE(giveToNobody(libraryPath(), 0444));
+    const auto said = runAsNobody([&] {
+        const Result exported = run({QStringLiteral("export")});
+        const Result imported = run({QStringLiteral("import"), text});
+        return QByteArray::number(exported.status) + ' ' + QByteArray::number(imported.status) +
+               ' ' + imported.err;
+    });
+    if (!said) GTEST_SKIP() << "needs root to act as another user";
+    EXPECT_EQ(*said, QStringLiteral("0 2 tavrel-library：词库为只读，无法保存！\n").toUtf8());
+    WordDatabase db;
+    ASSERT_EQ(db.open(libraryPath()), WordDatabase::OpenResult::Opened);
+    EXPECT_TRUE(db.allEntries().empty());
 }
 
 TEST_F(LibraryCommandTest, FiveColumnImportsHaveNoDate) {

@@ -2,6 +2,7 @@
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -9,6 +10,9 @@
 
 #include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
+#include "support/AsNobody.h"
+#include "support/LibraryProbe.h"
+#include "support/SmallDisk.h"
 
 namespace {
 
@@ -52,6 +56,12 @@ QStringList columnsOf(const QString& path, const char* table) {
     sqlite3_finalize(stmt);
     sqlite3_close(db);
     return names;
+}
+
+// The permission bits of a file, or -1 when it is not there.
+int modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 class WordDatabaseTest : public ::testing::Test {
@@ -229,6 +239,100 @@ TEST_F(WordDatabaseTest, TransactionsStoreAllOrNothing) {
     EXPECT_TRUE(db.allEntries().empty());
     EXPECT_TRUE(db.inTransaction([&] { return db.addEntry(makeEntry("基本", "二", "贰")) != 0; }));
     EXPECT_EQ(db.allEntries().size(), 1u);
+}
+
+TEST_F(WordDatabaseTest, ANewLibraryAndItsLogAreTheOwnersAloneAnOldOneKeepsItsMode) {
+    const mode_t umaskBefore = ::umask(022);
+    const QString old = dir.filePath(QStringLiteral("old.mdb"));
+    {
+        WordDatabase first;
+        ASSERT_EQ(first.open(old), WordDatabase::OpenResult::Created);
+    }
+    ASSERT_TRUE(QFile::setPermissions(
+        old, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    const struct {
+        QString path;
+        int mode;
+    } cases[] = {{path, 0600}, {old, 0644}};
+    for (const auto& c : cases) {
+        WordDatabase library;
+        ASSERT_NE(library.open(c.path), WordDatabase::OpenResult::Failed);
+        ASSERT_GT(library.addEntry(makeEntry("基本", "按装", "安装")), 0);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            EXPECT_EQ(modeOf(c.path + QLatin1String(suffix)), c.mode) << suffix;
+    }
+    ::umask(umaskBefore);
+}
+
+TEST_F(WordDatabaseTest, AReadOnlyLibraryIsReadWithoutLeavingFilesAndWorksOnceWritable) {
+    // As the user `nobody`, who owns the file: a library made 0444, by itself
+    // or beside the read-only log files an earlier open of it left behind.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    auto companionModes = [&] {
+        std::vector<int> modes;
+        for (const char* suffix : {"-wal", "-shm", "-journal"})
+            modes.push_back(modeOf(path + QLatin1String(suffix)));
+        return modes;
+    };
+    for (const bool leftovers : {false, true}) {
+        QFile::remove(path);
+        ASSERT_EQ(db.open(path), WordDatabase::OpenResult::Created);
+        ASSERT_GT(db.addEntry(makeEntry("基本", "按装", "安装")), 0);
+        db.close();
+        ASSERT_TRUE(giveToNobody(path, 0444));
+        if (leftovers) {
+            // A plain read-only open, as SQLite makes it on its own.
+            const auto counted =
+                runAsNobody([&] { return QByteArray::number(LibraryProbe(path).rowCount()); });
+            if (!counted) GTEST_SKIP() << "needs root to act as another user";
+            ASSERT_EQ(*counted, "1");
+            ASSERT_EQ(modeOf(path + QStringLiteral("-shm")), 0444);
+        }
+
+        const std::vector<int> before = companionModes();
+        const auto readOnly = runAsNobody([&] {
+            WordDatabase library;
+            const bool opened = library.open(path) == WordDatabase::OpenResult::Opened;
+            return QByteArray(opened ? "opened" : "failed") +
+                   (library.isReadOnly() ? " read-only " : " writable ") +
+                   QByteArray::number(qulonglong(library.allEntries().size())) +
+                   (library.addEntry(makeEntry("基本", "帐号", "账号")) == 0 ? " refused"
+                                                                             : " written");
+        });
+        if (!readOnly) GTEST_SKIP() << "needs root to act as another user";
+        EXPECT_EQ(*readOnly, "opened read-only 1 refused") << leftovers;
+        EXPECT_EQ(companionModes(), before) << "files beside the library made or changed";
+
+        ASSERT_TRUE(giveToNobody(path, 0644));
+        const auto writable = runAsNobody([&] {
+            WordDatabase library;
+            const bool opened = library.open(path) == WordDatabase::OpenResult::Opened;
+            return QByteArray(opened ? "opened" : "failed") +
+                   (library.addEntry(makeEntry("基本", "帐号", "账号")) == 0
+                        ? " refused: " + library.lastError().toUtf8()
+                        : " written");
+        });
+        EXPECT_EQ(*writable, "opened written") << leftovers;
+    }
+}
+
+TEST_F(WordDatabaseTest, AFullDiskIsNamedWhenCreatingAndWhenWriting) {
+    SmallDisk disk(256 * 1024);
+    if (!disk.available()) GTEST_SKIP() << "needs root to mount a small disk";
+    const QString early = disk.filePath(QStringLiteral("early.mdb"));
+    WordDatabase library;
+    ASSERT_EQ(library.open(early), WordDatabase::OpenResult::Created);
+    disk.fill();
+
+    EXPECT_EQ(library.addEntry(makeEntry("基本", "按装", "安装")), 0);
+    EXPECT_TRUE(library.lastError().contains(QStringLiteral("磁盘空间不足")))
+        << library.lastError().toStdString();
+
+    const QString late = disk.filePath(QStringLiteral("jdck.mdb"));
+    EXPECT_EQ(db.open(late), WordDatabase::OpenResult::Failed);
+    EXPECT_EQ(db.openFailure(),
+              QStringLiteral("词库文件无法创建：") + late + QStringLiteral("（磁盘空间不足）"));
+    EXPECT_FALSE(QFile::exists(late)) << "a half-made library stays behind";
 }
 
 }  // namespace

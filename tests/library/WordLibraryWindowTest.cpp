@@ -15,6 +15,7 @@
 #include "library/WordGridModel.h"
 #include "library/WordLibraryWindow.h"
 #include "support/CaptionRecorder.h"
+#include "support/SmallDisk.h"
 #include "support/WindowFixture.h"
 
 namespace {
@@ -465,6 +466,54 @@ TEST_F(WordLibraryWindowTest, TheNextProofreadFindsTheEntriesSavedInTheWindow) {
     });
     find("menuAddWord")->trigger();
     EXPECT_EQ(reopened, QStringList({"2", "基本", "通用", "按装", "安装", ""}));
+    EXPECT_TRUE(prompter.allAnswered());
+}
+
+// A library on a read-only disk (read-only even for root): it is read, 校对
+// applies it, and 保  存 says it cannot be written.
+TEST_F(WordLibraryWindowTest, AReadOnlyLibraryIsReadButNotWritten) {
+    SmallDisk disk(1024 * 1024);
+    if (!disk.available()) GTEST_SKIP() << "needs root to mount a small disk";
+    platform.programDir = disk.path() + QStringLiteral("/");
+    add("基本", "通用", "按装", "安装");
+    ASSERT_TRUE(disk.makeReadOnly());
+    writeDocument(QStringLiteral("a.txt"), gbk(u("请按装软件。")));
+    openLibrary();
+    EXPECT_EQ(row(1), QStringList({"1", "基本", "通用", "按装", "安装", ""}));
+    typeEntry("帐号", "账号");
+    EXPECT_EQ(save(), u("词库为只读，无法保存！"));
+    EXPECT_EQ(stored().size(), 1u);
+    owned.reset();
+
+    changeDirectory(documents());
+    prompter.expectMessage();
+    find("menuProofread")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, u("校对完毕！"));
+    EXPECT_EQ(find<QTableView>("resultGrid")->model()->rowCount(), 1);
+}
+
+TEST_F(WordLibraryWindowTest, AFullDiskIsNamedWhenTheLibraryIsMadeAndWhenItIsSaved) {
+    SmallDisk disk(1024 * 1024);
+    if (!disk.available()) GTEST_SKIP() << "needs root to mount a small disk";
+    platform.programDir = disk.path() + QStringLiteral("/");
+    disk.fill();
+    prompter.expectMessage();
+    start();
+    ASSERT_FALSE(prompter.messages.empty());
+    EXPECT_EQ(prompter.messages.back().icon, Icon::Error);
+    EXPECT_EQ(prompter.messages.back().text,
+              u("词库文件无法创建：") + libraryPath() + u("（磁盘空间不足）"));
+
+    window.reset();
+    QFile::remove(disk.filePath(QStringLiteral("filler")));
+    openLibrary();
+    disk.fill();
+    typeEntry("帐号", "账号");
+    prompter.expectMessage();
+    control<QPushButton>("saveButton")->click();
+    EXPECT_EQ(prompter.messages.back().icon, Icon::Error);
+    EXPECT_TRUE(prompter.messages.back().text.contains(u("磁盘空间不足")))
+        << prompter.messages.back().text.toStdString();
     EXPECT_TRUE(prompter.allAnswered());
 }
 

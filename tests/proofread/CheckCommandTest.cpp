@@ -14,6 +14,7 @@
 #include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "proofread/CheckCommand.h"
+#include "support/AsNobody.h"
 
 namespace {
 
@@ -131,6 +132,40 @@ TEST_F(CheckCommandTest, ExitStatusSaysWhatHappened) {
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("--library"));
     EXPECT_EQ(run({QStringLiteral("--version")}).out, "tavrel-check " TAVREL_VERSION "\n");
+}
+
+TEST_F(CheckCommandTest, AReadOnlyLibraryIsApplied) {
+    // Made by root, read as nobody: the program's own library and a named one.
+    const QString own = path(QStringLiteral("prog/jdck.mdb"));
+    QDir().mkpath(QFileInfo(own).absolutePath());
+    {
+        WordDatabase db;
+        ASSERT_EQ(db.open(own), WordDatabase::OpenResult::Created);
+        WordEntry e;
+        e.tgrade = gbk(QStringLiteral("基本"));
+        e.terror = gbk(QStringLiteral("按装"));
+        e.tright = gbk(QStringLiteral("安装"));
+        ASSERT_GT(db.addEntry(e), 0);
+    }
+    const QString dirty = write(QStringLiteral("dirty.txt"), gbk(QStringLiteral("按装")));
+    for (const QString& d : {dir.path(), QFileInfo(own).absolutePath()})
+        ASSERT_EQ(::chmod(QFile::encodeName(d).constData(), 0777), 0);
+    ASSERT_TRUE(giveToNobody(own, 0444));
+    const auto said = runAsNobody([&] {
+        QByteArray results;
+        for (const QStringList& args : {QStringList{dirty}, QStringList{"--library", own, dirty}}) {
+            const Result r = run(args);
+            results += QByteArray::number(r.status) + ' ' + r.out + r.err;
+        }
+        return results;
+    });
+    if (!said) GTEST_SKIP() << "needs root to act as another user";
+    const QByteArray hit =
+        "1 " + QStringLiteral("1\tdirty.txt\t1;4\t按装\t安装\n1 处, 1 个文件\n").toUtf8();
+    EXPECT_EQ(*said, hit + hit);
+    EXPECT_EQ(QDir(QFileInfo(own).absolutePath()).entryList(QDir::Files),
+              QStringList{QStringLiteral("jdck.mdb")})
+        << "files nobody could write left beside the library";
 }
 
 TEST_F(CheckCommandTest, FixCorrectsEveryHitAndSaysWhatItSkipped) {

@@ -3,6 +3,7 @@
 #include <sys/mount.h>
 
 #include <QByteArray>
+#include <QFile>
 #include <QTemporaryDir>
 
 // A real file system of a few kilobytes (tmpfs) mounted on a temporary
@@ -25,6 +26,14 @@ class SmallDisk {
     bool available() const { return mounted_; }
     QString path() const { return dir_.path(); }
     QString filePath(const QString& name) const { return dir_.filePath(name); }
+    // Writes a file named `name` until no byte more fits; removing it frees the disk again.
+    void fill(const QString& name = QStringLiteral("filler")) {
+        QFile f(filePath(name));
+        if (!f.open(QIODevice::WriteOnly)) return;
+        const QByteArray block(4096, 'x');
+        while (f.write(block) == block.size() && f.flush()) {
+        }
+    }
     // Nothing can be created, changed or removed on it any more.
     bool makeReadOnly() {
         return ::mount(nullptr, QFile::encodeName(dir_.path()).constData(), nullptr,

@@ -13,6 +13,7 @@
 
 #include "support/CaptionRecorder.h"
 #include "support/LoopbackServer.h"
+#include "support/SmallDisk.h"
 #include "support/SmtpPeer.h"
 #include "support/WindowFixture.h"
 #include "userinfo/UserInfoWindow.h"
@@ -301,6 +302,30 @@ TEST_F(UserInfoWindowTest, CharactersGbkCannotHoldAreNotDroppedSilently) {
     EXPECT_EQ(clickForNotice("okButton"), u("含有不能以GBK保存的字符：😀"));
     EXPECT_FALSE(window->database().userInfo(machine));
     EXPECT_TRUE(recorder.captions.isEmpty());
+}
+
+// On a read-only disk (read-only even for root) the record is shown, and 确  定
+// neither changes it nor reports it.
+TEST_F(UserInfoWindowTest, AReadOnlyLibraryIsNotWritten) {
+    SmallDisk disk(1024 * 1024);
+    if (!disk.available()) GTEST_SKIP() << "needs root to mount a small disk";
+    platform.programDir = disk.path() + QStringLiteral("/");
+    start();
+    storeRecord({"张三", "zs@x.cn", "", "", ""});
+    auto info = window->database().userInfo(platform.id.toLatin1());
+    info->pzdgx = false;  // no download at the next start
+    ASSERT_TRUE(window->database().writeUserInfo(*info));
+    window.reset();
+    ASSERT_TRUE(disk.makeReadOnly());
+    platform.online = true;
+    server.answer("/tjyhxx.asp", "ok!");
+    start();
+    open();
+    EXPECT_EQ(cell(Name), u("张三"));
+    edit(Name, u("李四"));
+    EXPECT_EQ(clickForNotice("okButton"), u("词库为只读，无法保存！"));
+    EXPECT_EQ(window->database().userInfo(platform.id.toLatin1())->puser, gbk(u("张三")));
+    EXPECT_TRUE(server.requests().empty());
 }
 
 class MailCheckTest : public UserInfoWindowTest {
