@@ -111,6 +111,8 @@ void MainWindow::runProofread() {
         prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("尚没有校对词库！"));
         return;
     }
+    // The pass shows the documents it reads in the editor.
+    if (!mayReplaceDocument()) return;
 
     setBusy(true);
     resultGrid->setEnabled(false);
@@ -188,9 +190,10 @@ void MainWindow::showSelectedHit() {
     const int row = resultGrid->currentIndex().row();
     if (row < 0 || row >= hitRows->rowCount() || !resultGrid->isEnabled())
         return;  // no hit row, or the scan is writing the rows
-    const HitTableModel::Row& hit = hitRows->row(row);
+    const HitTableModel::Row hit = hitRows->row(row);  // a copy: the question below lets events run
     const QString path = documentPath(currentDirectory(), hit.file);
     if (path != state.currentFilePath) {
+        if (!mayReplaceDocument()) return;
         state.currentFilePath = path;
         showDocument(path);
     }
