@@ -119,6 +119,8 @@ class MainWindow : public QMainWindow {
     bool mayReplaceDocument();
     // Makes the file list's selection name the shown document again.
     void selectShownDocument();
+    // Whether the editor still holds the row's wrong form where the hit was found.
+    bool hitStillThere(qsizetype byteStart, const QByteArray& wrong) const;
     void selectBytes(qsizetype byteStart, qsizetype byteLength);
     // Marks a scan or correction as running: browsing and editing are locked.
     void setBusy(bool running);

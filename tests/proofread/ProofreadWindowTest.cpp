@@ -195,6 +195,33 @@ TEST_F(ProofreadWindowTest, PickingARowShowsItsHitInItsDocument) {
     EXPECT_TRUE(prompter.allAnswered());
 }
 
+TEST_F(ProofreadWindowTest, AHitTheEditsMovedSelectsNothingAndSaysSo) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "问题", "难题");
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("问题：按装\r\n下一行")));
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 2);
+    EXPECT_EQ(row(0)[3], QStringLiteral("按装"));
+    // Typed between the two hits: the first still stands where it was found.
+    QTextCursor typing(editor()->document());
+    typing.setPosition(2);
+    typing.insertText(QStringLiteral("加"));
+    auto* status = find<QLabel>("statusPanel0");
+
+    pick(1);
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("问题"));
+    pick(0);
+    EXPECT_FALSE(editor()->textCursor().hasSelection());
+    EXPECT_EQ(status->text(), QStringLiteral("该处已改动，请重新校对"));
+    EXPECT_EQ(grid()->rowCount(), 2);
+    pick(1);
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("问题"));
+    EXPECT_TRUE(status->text().isEmpty());
+    EXPECT_TRUE(prompter.allAnswered());
+}
+
 TEST_F(ProofreadWindowTest, AProofreadOverUnsavedEditsAsksFirst) {
     addEntry("基本", "按装", "安装");
     const QString path = writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("安装")));
