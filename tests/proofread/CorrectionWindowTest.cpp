@@ -87,6 +87,15 @@ TEST_F(CorrectionWindowTest, NoRowsNoTicksOrNoLeaveEveryFileAlone) {
     EXPECT_EQ(prompter.messages[2].buttons, Prompter::Buttons::YesNo);
     EXPECT_EQ(readBytes(path("a.txt")), text);
     EXPECT_EQ(errorFiles(), QStringList{"a.txt"});  // kept after No
+
+    // Yes over unsaved edits asks about them first; 取消 leaves everything.
+    editor()->setPlainText(QStringLiteral("改"));
+    prompter.expectMessage(Prompter::Answer::Yes);
+    prompter.expectMessage(Prompter::Answer::Cancel);
+    find("menuCorrect")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("文档已修改，是否保存？"));
+    EXPECT_EQ(readBytes(path("a.txt")), text);
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("改"));
 }
 
 TEST_F(CorrectionWindowTest, YesRewritesExactlyTheTickedHits) {
