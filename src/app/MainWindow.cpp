@@ -125,7 +125,7 @@ void MainWindow::buildControls() {
     connect(directoryBox, &DirectoryBox::directoryChanged, this, [this] {
         if (!busy) fillFileList();
     });
-    connect(fileCheckList, &QListWidget::currentRowChanged, this, [this] {
+    connect(fileCheckList, &QListWidget::itemSelectionChanged, this, [this] {
         if (!busy) loadSelectedDocument();
     });
     connect(documentEdit, &QPlainTextEdit::textChanged, this, [this] { markDocumentDirty(); });
@@ -318,13 +318,18 @@ void MainWindow::applyLayout(const MainWindowLayout& l) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    event->accept();
     exitProgram();
+    if (exiting)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void MainWindow::exitProgram() {
-    // No question about unsaved changes: closing the window discards them.
     if (exiting) return;
+    // A running scan or correction is ended as it stands; otherwise unsaved
+    // edits are asked about first.
+    if (!busy && !mayReplaceDocument()) return;
     exiting = true;
     dbConnection.close();
     hide();

@@ -116,6 +116,16 @@ class MainWindow : public QMainWindow {
     // Writes documentEdit to `path` and returns the bytes written; says why
     // when it cannot.
     std::optional<QByteArray> writeShownDocument(const QString& path);
+    // Writes documentEdit to the current document as Save does, without its
+    // question; false when nothing was written.
+    bool saveShownDocument();
+    // Before the shown document is replaced or the program ends: asks whether
+    // unsaved edits are to be saved. False when the action is to stop.
+    bool mayReplaceDocument();
+    // Makes the file list's selection name the shown document again.
+    void selectShownDocument();
+    // Whether the editor still holds the row's wrong form where the hit was found.
+    bool hitStillThere(qsizetype byteStart, const QByteArray& wrong) const;
     void selectBytes(qsizetype byteStart, qsizetype byteLength);
     // Marks a scan or correction as running: browsing and editing are locked.
     void setBusy(bool running);

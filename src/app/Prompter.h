@@ -8,8 +8,9 @@
 class Prompter {
   public:
     enum class Icon { Information, Question, Warning, Error };
-    enum class Buttons { Ok, YesNo };
-    enum class Answer { Ok, Yes, No };
+    // SaveDiscardCancel: the buttons 保存, 不保存 and 取消.
+    enum class Buttons { Ok, YesNo, SaveDiscardCancel };
+    enum class Answer { Ok, Yes, No, Save, Discard, Cancel };
 
     struct FileDialog {
         QString title;
@@ -33,5 +34,9 @@ class Prompter {
     }
     bool confirm(const QString& title, const QString& text) {
         return message(Icon::Question, title, text, Buttons::YesNo) == Answer::Yes;
+    }
+    // Save, Discard or Cancel.
+    Answer askToSave(const QString& title, const QString& text) {
+        return message(Icon::Question, title, text, Buttons::SaveDiscardCancel);
     }
 };

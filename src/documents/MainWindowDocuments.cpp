@@ -38,8 +38,15 @@ void MainWindow::fillFileList() {
 }
 
 void MainWindow::loadSelectedDocument() {
-    QListWidgetItem* item = fileCheckList->currentItem();
-    if (!item) return;
+    // Focus alone makes an item current without selecting it; only a click or
+    // a key that moves the selection loads.
+    const QList<QListWidgetItem*> selected = fileCheckList->selectedItems();
+    if (selected.isEmpty()) return;
+    if (!mayReplaceDocument()) {
+        selectShownDocument();
+        return;
+    }
+    QListWidgetItem* item = selected.first();
     state.currentFileName = documentName(item);
     state.currentFilePath = documentPath(currentDirectory(), state.currentFileName);
     showDocument(state.currentFilePath);
@@ -74,6 +81,33 @@ void MainWindow::putDocument(const QString& path, const std::optional<QByteArray
     else
         unreadablePath = path;
     documentEdit->setPlainText(shownView.text());
+    // The editor holds the file as it is: nothing to save.
+    state.documentDirty = false;
+}
+
+void MainWindow::selectShownDocument() {
+    const QSignalBlocker quiet(fileCheckList);
+    for (int i = 0; i < fileCheckList->count(); ++i) {
+        if (documentPath(currentDirectory(), documentName(fileCheckList->item(i))) ==
+            state.currentFilePath) {
+            fileCheckList->setCurrentRow(i);
+            return;
+        }
+    }
+    fileCheckList->clearSelection();
+}
+
+bool MainWindow::mayReplaceDocument() {
+    // Without a document there is nowhere to save to.
+    if (!state.documentDirty || state.currentFilePath.isEmpty()) return true;
+    switch (prompter.askToSave(kAsk, QStringLiteral("文档已修改，是否保存？"))) {
+        case Prompter::Answer::Save:
+            return saveShownDocument();
+        case Prompter::Answer::Discard:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void MainWindow::selectBytes(qsizetype byteStart, qsizetype byteLength) {
@@ -115,12 +149,17 @@ void MainWindow::saveDocument() {
         prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("操作已被用户取消！"));
         return;
     }
+    saveShownDocument();
+}
+
+bool MainWindow::saveShownDocument() {
     const std::optional<QByteArray> written = writeShownDocument(state.currentFilePath);
-    if (!written) return;
+    if (!written) return false;
     // Hit positions now refer to the saved bytes.
     shownView = DocumentView(*written);
     state.documentDirty = false;
     prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("已保存文档！"));
+    return true;
 }
 
 void MainWindow::saveDocumentAs() {
@@ -139,6 +178,11 @@ void MainWindow::saveDocumentAs() {
 
 void MainWindow::closeDocument() {
     if (!state.documentDirty) return;
-    if (prompter.confirm(QString(), QStringLiteral("文档数据已改变，确认放弃吗？")))
-        documentEdit->setPlainText(QString());
+    if (!prompter.confirm(QString(), QStringLiteral("文档数据已改变，确认放弃吗？"))) return;
+    // No document is bound any more, so that Save cannot write the empty
+    // editor over the one that was closed.
+    state.currentFilePath.clear();
+    state.currentFileName.clear();
+    putDocument(QString(), QByteArray());
+    selectShownDocument();
 }

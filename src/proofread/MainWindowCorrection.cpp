@@ -51,6 +51,8 @@ void MainWindow::runCorrection() {
     if (!prompter.confirm(QStringLiteral("询问？"),
                           QStringLiteral("系统将自动修改选中的文件内容错误并保存，确定修改吗？")))
         return;
+    // The run shows the documents it rewrites in the editor.
+    if (!mayReplaceDocument()) return;
 
     setBusy(true);
     busyLabel->setText(QStringLiteral("修改中 ……"));
@@ -90,6 +92,7 @@ void MainWindow::runCorrection() {
                     shownView = DocumentView(result.text);
                     unreadablePath.clear();
                     documentEdit->setPlainText(shownView.text());
+                    state.documentDirty = false;
                 } else {
                     failed.append(displayName(name));
                 }

@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTextCursor>
 
 #include <algorithm>
 #include <functional>
@@ -28,6 +29,7 @@
 namespace {
 
 const QString kNotice = QStringLiteral("提示：");
+const QString kHitChanged = QStringLiteral("该处已改动，请重新校对");
 constexpr int kRepaintIntervalMs = 33;  // about 30 paints a second
 
 // Shows a scan's progress without letting the painting slow the scan: the
@@ -112,6 +114,8 @@ void MainWindow::runProofread() {
         prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("尚没有校对词库！"));
         return;
     }
+    // The pass shows the documents it reads in the editor.
+    if (!mayReplaceDocument()) return;
 
     setBusy(true);
     resultGrid->setEnabled(false);
@@ -190,12 +194,37 @@ void MainWindow::showSelectedHit() {
     const int row = resultGrid->currentIndex().row();
     if (row < 0 || row >= hitRows->rowCount() || !resultGrid->isEnabled())
         return;  // no hit row, or the scan is writing the rows
-    const HitTableModel::Row& hit = hitRows->row(row);
+    const HitTableModel::Row hit = hitRows->row(row);  // a copy: the question below lets events run
     const QString path = documentPath(currentDirectory(), hit.file);
     if (path != state.currentFilePath) {
+        if (!mayReplaceDocument()) return;
         state.currentFilePath = path;
         showDocument(path);
     }
+    if (!hitStillThere(hit.start - 1, hit.wrong)) {
+        // Text typed before the hit moved it: selecting the old bytes would
+        // show, and invite correcting, something else.
+        QTextCursor cursor = documentEdit->textCursor();
+        cursor.clearSelection();
+        documentEdit->setTextCursor(cursor);
+        setStatusText(kHitChanged);
+        return;
+    }
+    if (statusPanel0->text() == kHitChanged) setStatusText(QString());
     selectBytes(hit.start - 1, hit.wrong.size());
     documentEdit->setFocus();
+}
+
+bool MainWindow::hitStillThere(qsizetype byteStart, const QByteArray& wrong) const {
+    const auto [first, last] = shownView.charRange(byteStart, wrong.size());
+    if (last > documentEdit->document()->characterCount() - 1) return false;
+    QTextCursor cursor(documentEdit->document());
+    cursor.setPosition(static_cast<int>(first));
+    cursor.setPosition(static_cast<int>(last), QTextCursor::KeepAnchor);
+    QString shown = cursor.selectedText();
+    shown.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    QString unencodable;
+    const QByteArray bytes = shownView.encode(shown, &unencodable);
+    return unencodable.isEmpty() &&
+           bytes.mid(byteStart - shownView.byteOffsetOf(first), wrong.size()) == wrong;
 }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -319,6 +320,42 @@ TEST_F(MainWindowTest, ExitAndTheCloseBoxEndTheRunWithoutAQuestion) {
         EXPECT_FALSE(window->isVisible());
         EXPECT_FALSE(window->database().isOpen());
         EXPECT_TRUE(prompter.messages.empty());
+        window.reset();
+    }
+}
+
+TEST_F(MainWindowTest, UnsavedEditsAreAskedAboutBeforeTheProgramEnds) {
+    const QString path = writeDocument(QStringLiteral("a.txt"), "old");
+    for (const bool closeBox : {false, true}) {
+        SCOPED_TRACE(closeBox ? "close box" : "menu");
+        start();
+        window->show();
+        changeDirectory(documents());
+        find<QListWidget>("fileCheckList")->setCurrentRow(0);
+        find<QPlainTextEdit>("documentEdit")->setPlainText(QStringLiteral("new"));
+        auto quit = [&] {
+            if (closeBox)
+                window->close();
+            else
+                find("menuExit")->trigger();
+        };
+
+        prompter.expectMessage(Prompter::Answer::Cancel);
+        quit();
+        ASSERT_TRUE(window->isVisible());
+        EXPECT_TRUE(window->database().isOpen());
+        EXPECT_EQ(prompter.messages.back().text, QStringLiteral("文档已修改，是否保存？"));
+
+        prompter.expectMessage(Prompter::Answer::Save);
+        prompter.expectMessage();
+        QTimer::singleShot(0, quit);
+        QTimer::singleShot(10000, [] { QApplication::exit(1); });
+        EXPECT_EQ(QApplication::exec(), 0);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(window->database().isOpen());
+        EXPECT_EQ(readBytes(path), "new");
+        EXPECT_TRUE(prompter.allAnswered());
+        writeDocument(QStringLiteral("a.txt"), "old");
         window.reset();
     }
 }

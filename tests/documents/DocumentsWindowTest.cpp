@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QTableView>
+#include <QTest>
 
 #include "proofread/HitTableModel.h"
 #include "support/FileSizeLimit.h"
@@ -212,13 +213,86 @@ TEST_F(DocumentsWindowTest, CloseDiscardsOnlyChangedTextAfterAsking) {
     prompter.expectMessage(Prompter::Answer::Yes);
     find("menuClose")->trigger();
     EXPECT_TRUE(editor()->toPlainText().isEmpty());
-    EXPECT_TRUE(state.documentDirty);
-    EXPECT_EQ(state.currentFilePath, path);
+    EXPECT_TRUE(state.currentFilePath.isEmpty());
+    EXPECT_TRUE(state.currentFileName.isEmpty());
 
-    prompter.expectMessage(Prompter::Answer::Yes);
-    prompter.expectMessage();
+    // No document is bound: Save does nothing, the closed file keeps its text.
+    const size_t asked = prompter.messages.size();
     find("menuSave")->trigger();
-    EXPECT_EQ(readBytes(path), QByteArray(""));
+    window->onToolbarButton(3);
+    EXPECT_EQ(prompter.messages.size(), asked);
+    EXPECT_EQ(readBytes(path), fixture("gbk_lf.txt"));
+    // Nor is anything left to ask about before the next document.
+    select(QStringLiteral("a.txt"));
+    EXPECT_EQ(prompter.messages.size(), asked);
+    EXPECT_EQ(state.currentFilePath, path);
+}
+
+TEST_F(DocumentsWindowTest, SelectingAnotherDocumentAsksAboutUnsavedEdits) {
+    using A = Prompter::Answer;
+    const struct {
+        const char* name;
+        std::vector<A> answers;  // the question, then the notices that follow
+        QString typed;
+        bool goesOn, saved;
+    } cases[] = {
+        {"save", {A::Save, A::Ok}, QStringLiteral("改"), true, true},
+        {"discard", {A::Discard}, QStringLiteral("改"), true, false},
+        {"cancel", {A::Cancel}, QStringLiteral("改"), false, false},
+        {"save fails", {A::Save, A::Ok}, QStringLiteral("😀"), false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString a = writeDocument(QStringLiteral("a.txt"), fixture("gbk_lf.txt"));
+        writeDocument(QStringLiteral("b.txt"), "b");
+        start();
+        window->show();
+        changeDirectory(documents());
+        select(QStringLiteral("a.txt"));
+        editor()->appendPlainText(c.typed);
+        for (A answer : c.answers) prompter.expectMessage(answer);
+
+        const QRect b = fileList()->visualItemRect(fileList()->item(1));
+        QTest::mouseClick(fileList()->viewport(), Qt::LeftButton, {}, b.center());
+        ASSERT_FALSE(prompter.messages.empty());
+        const ScriptedPrompter::Message& question = prompter.messages.front();
+        EXPECT_EQ(question.text, QStringLiteral("文档已修改，是否保存？"));
+        EXPECT_EQ(question.title, QStringLiteral("询问？"));
+        EXPECT_EQ(question.icon, Prompter::Icon::Question);
+        EXPECT_EQ(question.buttons, Prompter::Buttons::SaveDiscardCancel);
+        EXPECT_TRUE(prompter.allAnswered());
+        EXPECT_EQ(readBytes(a), c.saved ? fixture("gbk_lf.txt") + gbk(QStringLiteral("\n改"))
+                                        : fixture("gbk_lf.txt"));
+        const QString shown = c.goesOn ? QStringLiteral("b.txt") : QStringLiteral("a.txt");
+        EXPECT_EQ(state.currentFileName, shown);
+        EXPECT_EQ(fileList()->selectedItems().value(0)->text(), shown);
+        EXPECT_EQ(editor()->toPlainText().endsWith(c.typed), !c.goesOn);
+        window.reset();
+        state = ProgramState();
+        prompter.messages.clear();
+    }
+}
+
+TEST_F(DocumentsWindowTest, FocusAloneLoadsNothingAClickOrAKeyDoes) {
+    writeDocument(QStringLiteral("a.txt"), "a");
+    writeDocument(QStringLiteral("b.txt"), "b");
+    start();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    changeDirectory(documents());
+    editor()->setFocus();
+    fileList()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(fileList()->hasFocus());
+    EXPECT_TRUE(state.currentFilePath.isEmpty());
+    EXPECT_TRUE(editor()->toPlainText().isEmpty());
+
+    QTest::keyClick(fileList(), Qt::Key_Down);
+    EXPECT_EQ(state.currentFileName, QStringLiteral("b.txt"));
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("b"));
+    QTest::mouseClick(fileList()->viewport(), Qt::LeftButton, {},
+                      fileList()->visualItemRect(fileList()->item(0)).center());
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("a"));
 }
 
 TEST_F(DocumentsWindowTest, OpenListsExactlyTheChosenFilesOfTheirDirectory) {

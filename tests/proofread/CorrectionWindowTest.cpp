@@ -91,6 +91,15 @@ TEST_F(CorrectionWindowTest, NoRowsNoTicksOrNoLeaveEveryFileAlone) {
     EXPECT_EQ(prompter.messages[2].buttons, Prompter::Buttons::YesNo);
     EXPECT_EQ(readBytes(path("a.txt")), text);
     EXPECT_EQ(errorFiles(), QStringList{"a.txt"});  // kept after No
+
+    // Yes over unsaved edits asks about them first; 取消 leaves everything.
+    editor()->setPlainText(QStringLiteral("改"));
+    prompter.expectMessage(Prompter::Answer::Yes);
+    prompter.expectMessage(Prompter::Answer::Cancel);
+    find("menuCorrect")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("文档已修改，是否保存？"));
+    EXPECT_EQ(readBytes(path("a.txt")), text);
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("改"));
 }
 
 TEST_F(CorrectionWindowTest, YesRewritesExactlyTheTickedHits) {
@@ -123,7 +132,7 @@ TEST_F(CorrectionWindowTest, YesRewritesExactlyTheTickedHits) {
               QStringLiteral("安装好了。\n他的的确确按装了，好像我的书。\n"));
     EXPECT_EQ(state.currentFilePath, path("a.txt"));
     EXPECT_EQ(state.currentFileName, QStringLiteral("a.txt"));
-    EXPECT_TRUE(state.documentDirty);
+    EXPECT_FALSE(state.documentDirty) << "the editor holds the file as written";
     EXPECT_FALSE(editor()->isReadOnly());
     EXPECT_FALSE(find<QLabel>("busyLabel")->isVisible());
     EXPECT_FALSE(find<QProgressBar>("progressBar")->isVisible());

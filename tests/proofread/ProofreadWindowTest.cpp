@@ -79,7 +79,7 @@ TEST_F(ProofreadWindowTest, ScanListsEveryHitNumberedAcrossDocuments) {
     EXPECT_EQ(state.currentFilePath, documents() + QStringLiteral("/d.txt"));
     EXPECT_EQ(editor()->toPlainText(), QStringLiteral("我的的书"));
     EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("的的"));
-    EXPECT_TRUE(state.documentDirty);
+    EXPECT_FALSE(state.documentDirty) << "the editor holds the file as it is";
     EXPECT_FALSE(editor()->isReadOnly());
 }
 
@@ -177,12 +177,73 @@ TEST_F(ProofreadWindowTest, PickingARowShowsItsHitInItsDocument) {
     EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("问题"));
     EXPECT_EQ(editor()->textCursor().block().blockNumber(), 2);
 
+    // Another document's row asks about those edits: 取消 keeps them, 不保存 goes on.
+    prompter.expectMessage(Prompter::Answer::Cancel);
+    pick(4);
+    EXPECT_EQ(state.currentFilePath, documents() + QStringLiteral("/a.txt"));
+    EXPECT_TRUE(editor()->toPlainText().endsWith(QStringLiteral("加")));
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("文档已修改，是否保存？"));
+    EXPECT_EQ(prompter.messages.back().buttons, Prompter::Buttons::SaveDiscardCancel);
+    prompter.expectMessage(Prompter::Answer::Discard);
     pick(3);
+    EXPECT_EQ(readBytes(documents() + QStringLiteral("/a.txt")), fixture("gbk_crlf.txt"));
     EXPECT_EQ(state.currentFilePath, documents() + QStringLiteral("/ba.txt"));
     EXPECT_EQ(editor()->toPlainText(), QStringLiteral("问题：按装"));
     EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("按装"));
     EXPECT_EQ(editor()->textCursor().selectionStart(), 3);
     EXPECT_TRUE(prompter.allAnswered());
+}
+
+TEST_F(ProofreadWindowTest, AHitTheEditsMovedSelectsNothingAndSaysSo) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "问题", "难题");
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("问题：按装\r\n下一行")));
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 2);
+    EXPECT_EQ(row(0)[3], QStringLiteral("按装"));
+    // Typed between the two hits: the first still stands where it was found.
+    QTextCursor typing(editor()->document());
+    typing.setPosition(2);
+    typing.insertText(QStringLiteral("加"));
+    auto* status = find<QLabel>("statusPanel0");
+
+    pick(1);
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("问题"));
+    pick(0);
+    EXPECT_FALSE(editor()->textCursor().hasSelection());
+    EXPECT_EQ(status->text(), QStringLiteral("该处已改动，请重新校对"));
+    EXPECT_EQ(grid()->rowCount(), 2);
+    pick(1);
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("问题"));
+    EXPECT_TRUE(status->text().isEmpty());
+    EXPECT_TRUE(prompter.allAnswered());
+}
+
+TEST_F(ProofreadWindowTest, AProofreadOverUnsavedEditsAsksFirst) {
+    addEntry("基本", "按装", "安装");
+    const QString path = writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("安装")));
+    start();
+    changeDirectory(documents());
+    fileList()->setCurrentRow(0);
+    editor()->setPlainText(QStringLiteral("按装"));
+
+    prompter.expectMessage(Prompter::Answer::Cancel);
+    find("menuProofread")->trigger();
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, QStringLiteral("文档已修改，是否保存？"));
+    EXPECT_EQ(grid()->rowCount(), 0);
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("按装"));
+
+    // 保存 writes the edits and the pass reads what was saved.
+    prompter.expectMessage(Prompter::Answer::Save);
+    prompter.expectMessage();
+    proofread();
+    EXPECT_EQ(prompter.messages[2].text, QStringLiteral("已保存文档！"));
+    EXPECT_EQ(readBytes(path), gbk(QStringLiteral("按装")));
+    EXPECT_EQ(grid()->rowCount(), 1);
 }
 
 TEST_F(ProofreadWindowTest, ProgressCountsTheBytesOfTheDocumentBeingScanned) {

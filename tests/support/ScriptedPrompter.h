@@ -35,6 +35,7 @@ class ScriptedPrompter : public Prompter {
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected message box: " << title.toStdString() << " / "
                           << text.toStdString();
+            if (buttons == Buttons::SaveDiscardCancel) return Answer::Cancel;
             return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
         }
         const Answer answer = answers.front();

@@ -24,6 +24,7 @@ class YesPrompter : public Prompter {
   public:
     Answer message(Icon, const QString&, const QString& text, Buttons buttons) override {
         std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+        if (buttons == Buttons::SaveDiscardCancel) return Answer::Save;
         return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     QStringList openFiles(const FileDialog&) override { return {}; }
