@@ -157,7 +157,7 @@ void MainWindow::submitNewEntries() {
 }
 
 void MainWindow::downloadUpdates() {
-    if (!requireLibrary()) return;
+    if (!requireWritableLibrary()) return;
     setStatusText(QStringLiteral("下载更新词汇 ……"));
     showNotice(label4, QStringLiteral("正在检查用户信息 ……"));
 
@@ -256,7 +256,7 @@ void MainWindow::toggleAutoUpdate() {
     // the record holds it.
     const bool on = menuAutoUpdate->isChecked();
     menuAutoUpdate->setChecked(!on);
-    if (!requireLibrary()) return;
+    if (!requireWritableLibrary()) return;
     const QByteArray machine = platform.machineId().toLatin1();
     std::optional<UserInfo> info = dbConnection.userInfo(machine);
     if (!info && !dbConnection.lastError().isEmpty())

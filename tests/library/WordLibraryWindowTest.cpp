@@ -490,6 +490,14 @@ TEST_F(WordLibraryWindowTest, AReadOnlyLibraryIsReadButNotWritten) {
     find("menuProofread")->trigger();
     EXPECT_EQ(prompter.messages.back().text, u("校对完毕！"));
     EXPECT_EQ(find<QTableView>("resultGrid")->model()->rowCount(), 1);
+
+    // The exchanges that would store something say so before reaching out.
+    for (const char* action : {"menuUpdateWords", "menuAutoUpdate"}) {
+        prompter.expectMessage();
+        find(action)->trigger();
+        EXPECT_EQ(prompter.messages.back().text, u("词库为只读，无法保存！")) << action;
+    }
+    EXPECT_FALSE(find("menuAutoUpdate")->isChecked());
 }
 
 TEST_F(WordLibraryWindowTest, AFullDiskIsNamedWhenTheLibraryIsMadeAndWhenItIsSaved) {
