@@ -2,6 +2,9 @@
 
 #include <QDir>
 
+#include "documents/DocumentFile.h"
+#include "documents/FileName.h"
+
 namespace {
 constexpr int kPathRole = Qt::UserRole;
 }
@@ -23,18 +26,17 @@ void DirectoryBox::setDirectory(const QString& path) {
 void DirectoryBox::refill() {
     clear();
     QDir dir(current);
-    auto* here = new QListWidgetItem(current == QLatin1String("/") ? current : dir.dirName(), this);
-    here->setToolTip(current);
+    auto* here = new QListWidgetItem(
+        current == QLatin1String("/") ? current : displayName(dir.dirName()), this);
+    here->setToolTip(displayName(current));
     here->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     if (!dir.isRoot()) {
         auto* up = new QListWidgetItem(QStringLiteral(".."), this);
         up->setData(kPathRole, QDir::cleanPath(dir.absoluteFilePath(QStringLiteral(".."))));
         up->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     }
-    const QStringList subdirectories =
-        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable, QDir::Name);
-    for (const QString& name : subdirectories) {
-        auto* item = new QListWidgetItem(name, this);
+    for (const QString& name : subdirectoryNames(current)) {
+        auto* item = new QListWidgetItem(displayName(name), this);
         item->setData(kPathRole, dir.absoluteFilePath(name));
         item->setIcon(style()->standardIcon(QStyle::SP_DirIcon));
     }

@@ -206,30 +206,49 @@ QString documentPath(const QString& directory, const QString& fileName) {
                                                 : directory + QLatin1Char('/') + fileName;
 }
 
-QStringList documentNames(const QString& directory) {
-    // Listed by bytes: QDir would give a name that is not UTF-8 in a form no
-    // file has.
+namespace {
+
+// The names of a directory's entries, not hidden, sorted, whose type `wanted`
+// takes (it gets the entry's full path in bytes and its file type). Listed by
+// bytes: QDir would give a name that is not UTF-8 in a form no file has.
+template <typename Wanted>
+QStringList namesIn(const QString& directory, Wanted wanted) {
     const QByteArray where = pathBytes(directory);
-    QStringList files;
+    QStringList names;
     if (DIR* dir = ::opendir(where.constData())) {
         const QByteArray prefix = where.endsWith('/') ? where : where + '/';
         while (const dirent* entry = ::readdir(dir)) {
             if (entry->d_name[0] == '.') continue;  // hidden, or . and ..
-            bool regular = entry->d_type == DT_REG;
+            const QByteArray path = prefix + entry->d_name;
+            // The entry's type where the directory tells it: no stat per document.
+            mode_t type = entry->d_type == DT_REG ? S_IFREG : entry->d_type == DT_DIR ? S_IFDIR : 0;
             if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
                 struct stat info {};
-                regular = ::stat((prefix + entry->d_name).constData(), &info) == 0 &&
-                          S_ISREG(info.st_mode);
+                if (::stat(path.constData(), &info) == 0) type = info.st_mode & S_IFMT;
             }
-            if (regular) files << pathFromBytes(QByteArray(entry->d_name));
+            if (type != 0 && wanted(path, type)) names << pathFromBytes(QByteArray(entry->d_name));
         }
         ::closedir(dir);
     }
-    std::sort(files.begin(), files.end());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+QStringList documentNames(const QString& directory) {
+    const QStringList files =
+        namesIn(directory, [](const QByteArray&, mode_t type) { return type == S_IFREG; });
     static const char* const kExtensions[] = {".fbd", ".txt", ".htm", ".html"};
     QStringList names;
     for (const char* extension : kExtensions)
         for (const QString& name : files)
             if (name.endsWith(QLatin1String(extension), Qt::CaseInsensitive)) names << name;
     return names;
+}
+
+QStringList subdirectoryNames(const QString& directory) {
+    return namesIn(directory, [](const QByteArray& path, mode_t type) {
+        return type == S_IFDIR && ::access(path.constData(), R_OK) == 0;
+    });
 }

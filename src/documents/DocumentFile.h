@@ -45,6 +45,9 @@ class DocumentFile {
 // within a pattern, case-insensitive; a name two patterns match comes twice.
 QStringList documentNames(const QString& directory);
 
+// The readable, not hidden subdirectories of a directory, in name order.
+QStringList subdirectoryNames(const QString& directory);
+
 // A document's path from its directory and file name, without doubling the
 // separator of a root directory.
 QString documentPath(const QString& directory, const QString& fileName);

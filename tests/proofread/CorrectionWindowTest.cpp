@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 
@@ -251,11 +252,13 @@ TEST_F(CorrectionWindowTest, TheCommandLineFixesWhatTheWindowCorrects) {
     }
 }
 
-// A name that is not UTF-8, as Windows archives bring them: listed shown as
-// GBK, scanned, corrected and saved under its own bytes.
+// Names that are not UTF-8, as Windows archives bring them: a directory and a
+// document listed shown as GBK, scanned, corrected and saved under their own bytes.
 TEST_F(CorrectionWindowTest, AGbkNamedDocumentIsCorrectedAndSavedUnderItsOwnName) {
     addEntry("基本", "按装", "安装");
-    const QByteArray where = QFile::encodeName(documents()) + "/\xB4\xED\xB1\xF0\xD7\xD6.txt";
+    const QByteArray folder = QFile::encodeName(documents()) + "/\xCE\xC4\xB8\xE5";  // 文稿
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    const QByteArray where = folder + "/\xB4\xED\xB1\xF0\xD7\xD6.txt";
     auto bytesAt = [&] {
         QByteArray bytes(64, '\0');
         FILE* f = std::fopen(where.constData(), "rb");
@@ -270,7 +273,7 @@ TEST_F(CorrectionWindowTest, AGbkNamedDocumentIsCorrectedAndSavedUnderItsOwnName
     std::fclose(f);
 
     start();
-    changeDirectory(documents());
+    changeDirectory(documents() + QStringLiteral("/文稿"));
     EXPECT_EQ(listedFiles(), QStringList({QStringLiteral("错别字.txt")}));
     proofread();
     ASSERT_EQ(grid()->rowCount(), 1);
@@ -286,7 +289,7 @@ TEST_F(CorrectionWindowTest, AGbkNamedDocumentIsCorrectedAndSavedUnderItsOwnName
     EXPECT_EQ(bytesAt(), gbk(QStringLiteral("他安装了\n再装")));
     // The document alone: no temporary file left, no second name made.
     int entries = 0;
-    if (DIR* d = ::opendir(QFile::encodeName(documents()).constData())) {
+    if (DIR* d = ::opendir(folder.constData())) {
         while (const dirent* e = ::readdir(d)) entries += e->d_name[0] != '.';
         ::closedir(d);
     }
