@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "FuzzCheck.h"
-#include "documents/DocumentView.h"
-#include "documents/GbkCodec.h"
+#include "text/DocumentView.h"
+#include "text/GbkCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));

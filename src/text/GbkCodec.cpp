@@ -1,4 +1,4 @@
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 #include <iconv.h>
 

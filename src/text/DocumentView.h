@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 // A document's bytes as the editor shows them. Every byte survives: encoding
 // the unedited text gives the bytes back exactly. Each character remembers the

@@ -1,4 +1,4 @@
-#include "documents/DocumentView.h"
+#include "text/DocumentView.h"
 
 #include <algorithm>
 #include <bit>
