@@ -28,9 +28,9 @@
 #include "app/SystemPlatform.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "proofread/Scanner.h"
+#include "text/GbkCodec.h"
 
 extern char** environ;
 

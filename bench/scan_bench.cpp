@@ -33,10 +33,10 @@
 #include "app/SystemPlatform.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "proofread/PerEntrySearch.h"
 #include "proofread/Scanner.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include <cstdio>
 
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "online/ServerProtocol.h"
 #include "online/UpdateMerger.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 
 #include "app/Prompter.h"
 #include "app/SystemPlatform.h"
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "library/WordGridModel.h"
 #include "library/WordLibraryWindow.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

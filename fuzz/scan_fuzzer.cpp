@@ -6,8 +6,8 @@
 
 #include "FuzzCheck.h"
 #include "FuzzText.h"
-#include "documents/GbkCodec.h"
 #include "proofread/Scanner.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include "app/MainWindowLayout.h"
 #include "app/ProofreadMode.h"
-#include "documents/DocumentView.h"
 #include "library/WordDatabase.h"
 #include "proofread/EntryLine.h"
+#include "text/DocumentView.h"
 
 class QAction;
 class QComboBox;

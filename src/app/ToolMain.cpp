@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "app/SystemPlatform.h"
-#include "documents/FileName.h"
 #include "library/LibraryLocation.h"
+#include "text/FileName.h"
 
 int runToolMain(int argc, char** argv, ToolCommand command) {
     QCoreApplication app(argc, argv);

@@ -3,7 +3,7 @@
 #include <QDir>
 
 #include "documents/DocumentFile.h"
-#include "documents/FileName.h"
+#include "text/FileName.h"
 
 namespace {
 constexpr int kPathRole = Qt::UserRole;

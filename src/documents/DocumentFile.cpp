@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "documents/FileName.h"
+#include "text/FileName.h"
 
 namespace {
 

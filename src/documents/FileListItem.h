@@ -2,7 +2,7 @@
 
 #include <QListWidgetItem>
 
-#include "documents/FileName.h"
+#include "text/FileName.h"
 
 // An item of the file list: it shows the name as the user reads it and keeps
 // the name the file has, from which every path is built.

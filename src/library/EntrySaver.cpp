@@ -1,9 +1,9 @@
 #include "library/EntrySaver.h"
 
 #include "app/Platform.h"
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "library/WordGridModel.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <QFileInfo>
 
 #include "documents/DocumentFile.h"
-#include "documents/GbkCodec.h"
 #include "library/LibraryText.h"
 #include "library/WordDatabase.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "library/LibraryText.h"
 
-#include "documents/GbkCodec.h"
 #include "library/SqlConnection.h"
+#include "text/GbkCodec.h"
 
 namespace LibraryText {
 

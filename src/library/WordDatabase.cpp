@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "documents/GbkCodec.h"
 #include "library/SqlStatement.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

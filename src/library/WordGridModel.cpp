@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 const QStringList& WordGridModel::headerTexts() {
     static const QStringList texts = {QStringLiteral("序号"),     QStringLiteral("级别"),

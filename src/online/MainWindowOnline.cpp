@@ -7,9 +7,9 @@
 #include "app/MainWindow.h"
 #include "app/Platform.h"
 #include "app/Prompter.h"
-#include "documents/GbkCodec.h"
 #include "online/ServerClient.h"
 #include "online/UpdateMerger.h"
+#include "text/GbkCodec.h"
 
 // The exchanges with the program's server. The submission blocks the window
 // from start to end, so label4 is painted by hand after every change of

@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

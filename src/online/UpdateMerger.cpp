@@ -1,8 +1,8 @@
 #include "online/UpdateMerger.h"
 
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "online/ServerProtocol.h"
+#include "text/GbkCodec.h"
 
 bool UpdateMerger::containsPhrase(const QByteArray& stored, const QByteArray& phrase) {
     // Decoding is byte-exact, so comparing characters compares the bytes, cut

@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 
 #include "documents/DocumentFile.h"
-#include "documents/FileName.h"
-#include "documents/GbkCodec.h"
 #include "documents/MappedDocument.h"
 #include "library/LibrarySource.h"
 #include "library/StarterLibrary.h"
@@ -14,6 +12,8 @@
 #include "proofread/Corrector.h"
 #include "proofread/HitPosition.h"
 #include "proofread/Scanner.h"
+#include "text/FileName.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <iterator>
 
 #include "app/GridRows.h"
-#include "documents/FileName.h"
-#include "documents/GbkCodec.h"
 #include "proofread/HitPosition.h"
+#include "text/FileName.h"
+#include "text/GbkCodec.h"
 
 int HitTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());

@@ -8,10 +8,10 @@
 #include "app/ProgramState.h"
 #include "app/Prompter.h"
 #include "documents/DocumentFile.h"
-#include "documents/FileName.h"
-#include "documents/GbkCodec.h"
 #include "proofread/Corrector.h"
 #include "proofread/HitTableModel.h"
+#include "text/FileName.h"
+#include "text/GbkCodec.h"
 
 // Correcting files: rewriting the ticked hits of the last scan.
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 std::vector<bool> characterStarts(const QByteArray& document) {
     std::vector<bool> starts(static_cast<size_t>(document.size()), false);

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "documents/GbkCodec.h"
 #include "library/SqlConnection.h"
 #include "online/ServerProtocol.h"
 #include "server/ExchangeStore.h"
+#include "text/GbkCodec.h"
 
 using P = ServerProtocol;
 

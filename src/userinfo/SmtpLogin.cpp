@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

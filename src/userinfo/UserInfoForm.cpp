@@ -1,7 +1,7 @@
 #include "userinfo/UserInfoForm.h"
 
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
+#include "text/GbkCodec.h"
 
 const QDateTime UserInfoForm::kFirstExchangeDate(QDate(2010, 10, 1), QTime(0, 0));
 

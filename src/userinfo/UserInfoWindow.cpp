@@ -11,10 +11,10 @@
 
 #include "app/Platform.h"
 #include "app/Prompter.h"
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "library/WritableLibrary.h"
 #include "online/ServerClient.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "support/KillDuringRun.h"
 #include "support/LibraryProbe.h"
 #include "support/LibraryTextFile.h"
+#include "text/GbkCodec.h"
 
 // An import of many rows killed with SIGKILL: the library opens afterwards,
 // sound, with the rows it had before and either none or all of the import.

@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "documents/GbkCodec.h"
 #include "library/LibraryCommand.h"
 #include "library/LibraryText.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
 #include "support/AsNobody.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "support/AsNobody.h"
 #include "support/LibraryProbe.h"
 #include "support/SmallDisk.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QElapsedTimer>
 
 #include "app/SystemPlatform.h"
-#include "documents/GbkCodec.h"
 #include "online/ServerClient.h"
 #include "support/FakePlatform.h"
 #include "support/LoopbackServer.h"
+#include "text/GbkCodec.h"
 
 using P = ServerProtocol;
 

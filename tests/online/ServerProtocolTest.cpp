@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "documents/GbkCodec.h"
 #include "online/ServerProtocol.h"
+#include "text/GbkCodec.h"
 
 using P = ServerProtocol;
 using Kind = P::UpdateKind;

@@ -11,10 +11,10 @@
 
 #include <cstdio>
 
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "proofread/CheckCommand.h"
 #include "support/AsNobody.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <random>
 
-#include "documents/GbkCodec.h"
 #include "proofread/Corrector.h"
 #include "proofread/Scanner.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <QSignalSpy>
 
-#include "documents/GbkCodec.h"
 #include "proofread/HitTableModel.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <random>
 
-#include "documents/GbkCodec.h"
 #include "proofread/HitPosition.h"
 #include "proofread/PerEntrySearch.h"
 #include "proofread/Scanner.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

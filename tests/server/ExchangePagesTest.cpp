@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "documents/GbkCodec.h"
 #include "server/ExchangeFixture.h"
+#include "text/GbkCodec.h"
 
 using P = ServerProtocol;
 

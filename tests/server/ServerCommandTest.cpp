@@ -2,13 +2,13 @@
 #include <QFile>
 #include <QProcess>
 
-#include "documents/GbkCodec.h"
 #include "library/LibraryText.h"
 #include "library/WordDatabase.h"
 #include "online/ServerClient.h"
 #include "online/UpdateMerger.h"
 #include "server/ExchangeFixture.h"
 #include "support/FakePlatform.h"
+#include "text/GbkCodec.h"
 
 using P = ServerProtocol;
 

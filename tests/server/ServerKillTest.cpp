@@ -11,11 +11,11 @@
 #include <atomic>
 #include <thread>
 
-#include "documents/GbkCodec.h"
 #include "online/ServerProtocol.h"
 #include "server/ExchangeStore.h"
 #include "support/KillDuringRun.h"
 #include "support/LibraryTextFile.h"
+#include "text/GbkCodec.h"
 
 // tavrel-server killed with SIGKILL: its database opens afterwards, holds
 // every submission it answered "ok!" to, and a moderation that publishes many

@@ -13,10 +13,10 @@
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
 #include "documents/DirectoryBox.h"
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedPrompter.h"
+#include "text/GbkCodec.h"
 
 inline QByteArray readBytes(const QString& path) {
     QFile f(path);

@@ -2,8 +2,8 @@
 
 #include <QTemporaryDir>
 
-#include "documents/GbkCodec.h"
 #include "library/WordDatabase.h"
+#include "text/GbkCodec.h"
 #include "userinfo/UserInfoForm.h"
 
 namespace {

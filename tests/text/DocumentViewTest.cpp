@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "documents/DocumentView.h"
+#include "text/DocumentView.h"
 
 namespace {
 

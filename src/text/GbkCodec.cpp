@@ -1,10 +1,12 @@
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 #include <iconv.h>
 
 #include <array>
 #include <memory>
 #include <vector>
+
+#include "text/RawBytes.h"
 
 namespace {
 
@@ -42,10 +44,7 @@ struct Tables {
                 const char16_t ch = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
                                                           static_cast<unsigned char>(out[1]) << 8);
                 // Characters the editor would alter (folded breaks, spaces) stay raw bytes.
-                if (ch < 0x80 || (ch >= 0xD800 && ch <= 0xDFFF) || ch == 0x00A0 || ch == 0x2028 ||
-                    ch == 0x2029 || (ch >= 0xFDD0 && ch <= 0xFDEF) ||
-                    (ch >= GbkCodec::kRawByteBase && ch <= GbkCodec::kRawByteBase + 0xFF))
-                    continue;
+                if (ch < 0x80 || (ch >= 0xD800 && ch <= 0xDFFF) || isKeptAsRawBytes(ch)) continue;
                 char back[4];
                 char* backIn = out;
                 char* backOut = back;

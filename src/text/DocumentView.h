@@ -6,17 +6,21 @@
 #include <utility>
 #include <vector>
 
-#include "documents/GbkCodec.h"
+#include "text/EncodingDetection.h"
+#include "text/GbkCodec.h"
 
 // A document's bytes as the editor shows them. Every byte survives: encoding
 // the unedited text gives the bytes back exactly. Each character remembers the
 // byte offset where it starts, so byte ranges and editor ranges map both ways.
+// A byte-order mark is kept out of the text and written back in front of it;
+// offsets count it.
 class DocumentView {
   public:
     DocumentView() = default;
-    explicit DocumentView(const QByteArray& bytes);
+    explicit DocumentView(const QByteArray& bytes, TextEncoding encoding = TextEncoding::Gbk);
 
     const QString& text() const { return text_; }
+    TextEncoding encoding() const { return encoding_; }
     GbkCodec::LineEnding lineEnding() const { return lineEnding_; }
     qsizetype byteSize() const { return byteSize_; }
 
@@ -27,18 +31,22 @@ class DocumentView {
     // Editor range [first, last) that covers bytes [start, start + length), clamped to the text.
     std::pair<qsizetype, qsizetype> charRange(qsizetype byteStart, qsizetype byteLength) const;
 
-    // The bytes of an edited text, written with this document's line ending.
-    QByteArray encode(const QString& editedText, QString* unencodable) const {
-        return GbkCodec::encode(editedText, lineEnding_, unencodable);
-    }
+    // The bytes of an edited text, written in this document's encoding, with
+    // its byte-order mark and line ending.
+    QByteArray encode(const QString& editedText, QString* unencodable) const;
 
   private:
     QString text_;
-    // Every character takes one byte or two: one bit a character says which,
-    // and the byte offset of every 64th character is kept, so that a large
-    // document's map costs a sixteenth of an offset per character.
+    TextEncoding encoding_ = TextEncoding::Gbk;
+    QByteArray byteOrderMark_;
+    // GBK: every character takes one byte or two: one bit a character says
+    // which, and the byte offset of every 64th character is kept, so that a
+    // large document's map costs a sixteenth of an offset per character.
     std::vector<quint64> wide_;
     std::vector<qsizetype> blockStart_ = {0};
+    // Other encodings, whose characters take one to four bytes: the start of
+    // every unit of the text, and byteSize() last.
+    std::vector<quint32> offsets_;
     qsizetype byteSize_ = 0;
     GbkCodec::LineEnding lineEnding_ = GbkCodec::LineEnding::Lf;
 };

@@ -1,14 +1,29 @@
-#include "documents/DocumentView.h"
+#include "text/DocumentView.h"
 
 #include <algorithm>
 #include <bit>
 
+#include "text/TextCodec.h"
+
 namespace {
 constexpr qsizetype kBlock = 64;
-}
 
-DocumentView::DocumentView(const QByteArray& bytes)
-    : lineEnding_(GbkCodec::dominantLineEnding(bytes)) {
+bool isGbkView(TextEncoding encoding) {
+    return encoding == TextEncoding::Gbk || encoding == TextEncoding::Binary;
+}
+}  // namespace
+
+DocumentView::DocumentView(const QByteArray& bytes, TextEncoding encoding) : encoding_(encoding) {
+    if (!isGbkView(encoding)) {
+        byteOrderMark_ = TextCodec::byteOrderMark(bytes, encoding);
+        const QByteArray body = bytes.mid(byteOrderMark_.size());
+        lineEnding_ = TextCodec::dominantLineEnding(body, encoding);
+        text_ = TextCodec::decode(body, encoding, lineEnding_, &offsets_);
+        for (quint32& offset : offsets_) offset += quint32(byteOrderMark_.size());
+        byteSize_ = bytes.size();
+        return;
+    }
+    lineEnding_ = GbkCodec::dominantLineEnding(bytes);
     text_ = GbkCodec::decode(bytes, lineEnding_);
     const size_t characters = static_cast<size_t>(text_.size());
     wide_.assign((characters + kBlock - 1) / kBlock, 0);
@@ -25,9 +40,15 @@ DocumentView::DocumentView(const QByteArray& bytes)
     blockStart_.push_back(byteSize_);
 }
 
+QByteArray DocumentView::encode(const QString& editedText, QString* unencodable) const {
+    if (isGbkView(encoding_)) return GbkCodec::encode(editedText, lineEnding_, unencodable);
+    return byteOrderMark_ + TextCodec::encode(editedText, encoding_, lineEnding_, unencodable);
+}
+
 qsizetype DocumentView::byteOffsetOf(qsizetype charIndex) const {
     charIndex = std::clamp<qsizetype>(charIndex, 0, text_.size());
     if (charIndex == text_.size()) return byteSize_;
+    if (!isGbkView(encoding_)) return offsets_[size_t(charIndex)];
     const auto block = static_cast<size_t>(charIndex / kBlock);
     const int within = static_cast<int>(charIndex % kBlock);
     const quint64 before = within == 0 ? 0 : wide_[block] & (~quint64(0) >> (kBlock - within));
@@ -37,6 +58,12 @@ qsizetype DocumentView::byteOffsetOf(qsizetype charIndex) const {
 qsizetype DocumentView::charIndexOf(qsizetype byteOffset) const {
     if (byteOffset <= 0) return 0;
     if (byteOffset >= byteSize()) return text_.size();
+    if (!isGbkView(encoding_)) {
+        // The last unit starting at or before the offset; a byte-order mark
+        // belongs to the first character.
+        const auto after = std::upper_bound(offsets_.begin(), offsets_.end(), byteOffset);
+        return std::max<qsizetype>(0, (after - offsets_.begin()) - 1);
+    }
     // The last block starting at or before the offset, then the last
     // character in it that does.
     const auto after = std::upper_bound(blockStart_.begin(), blockStart_.end(), byteOffset);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 TEST(GbkCodec, ChineseTextConvertsBothWays) {
     const QString text = QStringLiteral("校对词库，ABC；“引号”");

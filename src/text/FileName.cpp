@@ -1,6 +1,6 @@
-#include "documents/FileName.h"
+#include "text/FileName.h"
 
-#include "documents/GbkCodec.h"
+#include "text/GbkCodec.h"
 
 namespace {
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+#include "text/EncodingDetection.h"
+#include "text/GbkCodec.h"
+
+// Bytes to characters and back in any encoding a document can have, with the
+// guarantees of GbkCodec: byte-exact (encode(decode(x)) == x for any bytes,
+// by the raw-byte convention), the same line-ending handling, start offsets
+// per unit of the text, and characters the encoding cannot hold collected
+// into `unencodable`. Binary documents are read as GBK would read them.
+namespace TextCodec {
+
+using LineEnding = GbkCodec::LineEnding;
+
+// The byte-order mark `bytes` start with, when it is the one of `encoding`.
+QByteArray byteOrderMark(const QByteArray& bytes, TextEncoding encoding);
+// As GbkCodec::dominantLineEnding, counting UTF-16 line breaks by units.
+LineEnding dominantLineEnding(const QByteArray& bytes, TextEncoding encoding);
+
+QString decode(const QByteArray& bytes, TextEncoding encoding, LineEnding lineEnding,
+               std::vector<quint32>* offsets = nullptr);
+QByteArray encode(const QString& text, TextEncoding encoding, LineEnding lineEnding,
+                  QString* unencodable);
+
+}  // namespace TextCodec
