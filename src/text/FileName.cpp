@@ -4,13 +4,9 @@
 
 namespace {
 
-bool isRawByte(QChar ch) {
-    return ch.unicode() >= GbkCodec::kRawByteBase && ch.unicode() <= GbkCodec::kRawByteBase + 0xFF;
-}
-
 bool hasRawByte(QStringView text) {
     for (QChar ch : text)
-        if (isRawByte(ch)) return true;
+        if (GbkCodec::isRawByte(ch.unicode())) return true;
     return false;
 }
 
@@ -48,7 +44,7 @@ QByteArray pathBytes(const QString& path) {
     bytes.reserve(path.size());
     qsizetype run = 0;  // start of the characters not yet converted
     for (qsizetype i = 0; i < path.size(); ++i) {
-        if (!isRawByte(path[i])) continue;
+        if (!GbkCodec::isRawByte(path[i].unicode())) continue;
         bytes += QStringView(path).mid(run, i - run).toUtf8();
         bytes += static_cast<char>(path[i].unicode() - GbkCodec::kRawByteBase);
         run = i + 1;

@@ -186,28 +186,18 @@ QString Gb18030Codec::decode(const QByteArray& bytes, LineEnding lineEnding,
 }
 
 QByteArray Gb18030Codec::encode(const QString& text, LineEnding lineEnding, QString* unencodable) {
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t ch = text.at(i).unicode();
-        if (ch == u'\n' && lineEnding == LineEnding::CrLf) {
-            bytes.append("\r\n", 2);
-        } else if (ch < 0x80) {
-            bytes.append(static_cast<char>(ch));
-        } else if (ch >= kRaw && ch <= kRaw + 0xFF) {
-            bytes.append(static_cast<char>(ch - kRaw));
-        } else if (QChar::isHighSurrogate(ch) && i + 1 < text.size() &&
-                   text.at(i + 1).isLowSurrogate()) {
-            const char32_t cp = QChar::surrogateToUcs4(ch, text.at(++i).unicode());
+    return encodeCharacters(text, lineEnding, unencodable, 2, [](QByteArray& bytes, char32_t cp) {
+        if (cp < 0x80) {
+            bytes.append(static_cast<char>(cp));
+        } else if (cp >= 0x10000) {
             appendFourBytes(bytes, kSupplementaryFirst + (cp - 0x10000));
-        } else if (const quint32 code = QChar::isSurrogate(ch) ? 0 : tables().toGb[ch]; code) {
-            if (code >= 0x10000)
-                appendFourBytes(bytes, code - 0x10000);
-            else
-                bytes.append(static_cast<char>(code >> 8)).append(static_cast<char>(code & 0xFF));
-        } else if (unencodable && !unencodable->contains(QChar(ch))) {
-            unencodable->append(QChar(ch));
+        } else if (const quint32 code = tables().toGb[cp]; code >= 0x10000) {
+            appendFourBytes(bytes, code - 0x10000);
+        } else if (code != 0) {
+            bytes.append(static_cast<char>(code >> 8)).append(static_cast<char>(code & 0xFF));
+        } else {
+            return false;
         }
-    }
-    return bytes;
+        return true;
+    });
 }

@@ -13,6 +13,10 @@
 class GbkCodec {
   public:
     static constexpr char16_t kRawByteBase = 0xF700;
+    // True for a character that stands for one raw byte.
+    static constexpr bool isRawByte(char32_t ch) {
+        return ch >= kRawByteBase && ch <= kRawByteBase + 0xFF;
+    }
 
     // A byte 0x81-0xFE followed by 0x40-0x7E or 0x80-0xFE starts a two-byte
     // character; every other byte is a character by itself.
@@ -53,7 +57,7 @@ class GbkCodec {
     // document's byte offsets follow from its text without a table.
     static int encodedLength(char16_t ch, LineEnding lineEnding) {
         if (ch == u'\n') return lineEnding == LineEnding::CrLf ? 2 : 1;
-        return ch < 0x80 || (ch >= kRawByteBase && ch <= kRawByteBase + 0xFF) ? 1 : 2;
+        return ch < 0x80 || isRawByte(ch) ? 1 : 2;
     }
 
     // The character of a defined GBK pair, or 0 when the pair has none.

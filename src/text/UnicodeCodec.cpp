@@ -72,15 +72,6 @@ struct Sink {
     }
 };
 
-bool isRawByte(char16_t ch) { return ch >= kRaw && ch <= kRaw + 0xFF; }
-
-void noteUnencodable(const QString& text, qsizetype& i, QString* unencodable) {
-    QString character{text.at(i)};
-    if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-        character.append(text.at(++i));
-    if (unencodable && !unencodable->contains(character)) unencodable->append(character);
-}
-
 }  // namespace
 
 bool isValidUtf8(const QByteArray& bytes, bool* multiByte) {
@@ -126,37 +117,24 @@ QString decodeUtf8(const QByteArray& bytes, LineEnding lineEnding, std::vector<q
 }
 
 QByteArray encodeUtf8(const QString& text, LineEnding lineEnding, QString* unencodable) {
-    QByteArray bytes;
-    bytes.reserve(text.size() * 3);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t ch = text.at(i).unicode();
-        if (ch == u'\n' && lineEnding == LineEnding::CrLf) {
-            bytes.append("\r\n", 2);
-        } else if (ch < 0x80) {
-            bytes.append(static_cast<char>(ch));
-        } else if (isRawByte(ch)) {
-            bytes.append(static_cast<char>(ch - kRaw));
-        } else if (QChar::isSurrogate(ch)) {
-            if (!QChar::isHighSurrogate(ch) || i + 1 >= text.size() ||
-                !text.at(i + 1).isLowSurrogate()) {
-                noteUnencodable(text, i, unencodable);
-                continue;
-            }
-            const char32_t cp = QChar::surrogateToUcs4(ch, text.at(++i).unicode());
+    return encodeCharacters(text, lineEnding, unencodable, 3, [](QByteArray& bytes, char32_t cp) {
+        if (cp < 0x80) {
+            bytes.append(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            bytes.append(static_cast<char>(0xC0 | cp >> 6));
+            bytes.append(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            bytes.append(static_cast<char>(0xE0 | cp >> 12));
+            bytes.append(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+            bytes.append(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
             bytes.append(static_cast<char>(0xF0 | cp >> 18));
             bytes.append(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
             bytes.append(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
             bytes.append(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (ch < 0x800) {
-            bytes.append(static_cast<char>(0xC0 | ch >> 6));
-            bytes.append(static_cast<char>(0x80 | (ch & 0x3F)));
-        } else {
-            bytes.append(static_cast<char>(0xE0 | ch >> 12));
-            bytes.append(static_cast<char>(0x80 | (ch >> 6 & 0x3F)));
-            bytes.append(static_cast<char>(0x80 | (ch & 0x3F)));
         }
-    }
-    return bytes;
+        return true;
+    });
 }
 
 namespace {
@@ -235,28 +213,16 @@ QString decodeUtf16(const QByteArray& bytes, bool bigEndian, LineEnding lineEndi
 
 QByteArray encodeUtf16(const QString& text, bool bigEndian, LineEnding lineEnding,
                        QString* unencodable) {
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t ch = text.at(i).unicode();
-        if (ch == u'\n' && lineEnding == LineEnding::CrLf) {
-            appendUnit(bytes, u'\r', bigEndian);
-            appendUnit(bytes, u'\n', bigEndian);
-        } else if (isRawByte(ch)) {
-            bytes.append(static_cast<char>(ch - kRaw));
-        } else if (QChar::isSurrogate(ch)) {
-            if (!QChar::isHighSurrogate(ch) || i + 1 >= text.size() ||
-                !text.at(i + 1).isLowSurrogate()) {
-                noteUnencodable(text, i, unencodable);
-                continue;
-            }
-            appendUnit(bytes, ch, bigEndian);
-            appendUnit(bytes, text.at(++i).unicode(), bigEndian);
-        } else {
-            appendUnit(bytes, ch, bigEndian);
-        }
-    }
-    return bytes;
+    return encodeCharacters(text, lineEnding, unencodable, 2,
+                            [bigEndian](QByteArray& bytes, char32_t cp) {
+                                if (cp < 0x10000) {
+                                    appendUnit(bytes, static_cast<char16_t>(cp), bigEndian);
+                                } else {
+                                    appendUnit(bytes, QChar::highSurrogate(cp), bigEndian);
+                                    appendUnit(bytes, QChar::lowSurrogate(cp), bigEndian);
+                                }
+                                return true;
+                            });
 }
 
 }  // namespace UnicodeCodec
