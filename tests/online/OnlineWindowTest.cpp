@@ -9,6 +9,7 @@
 
 #include "library/StarterLibrary.h"
 #include "online/ServerProtocol.h"
+#include "support/CaptionRecorder.h"
 #include "support/LoopbackServer.h"
 #include "support/WindowFixture.h"
 
@@ -17,20 +18,6 @@ namespace {
 using Icon = Prompter::Icon;
 
 QString u(const char* text) { return QString::fromUtf8(text); }
-
-// label4's captions in the order they reached the screen.
-class CaptionRecorder : public QObject {
-  public:
-    std::vector<QString> captions;
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            const QString text = static_cast<QLabel*>(watched)->text();
-            if (captions.empty() || captions.back() != text) captions.push_back(text);
-        }
-        return false;
-    }
-};
 
 struct Box {
     Icon icon;
@@ -107,8 +94,8 @@ class OnlineWindowTest : public WindowFixture {
     }
     QString status() { return find<QLabel>("statusPanel0")->text(); }
     bool noticeHidden() { return find<QLabel>("label4")->isHidden(); }
-    std::vector<QString> expectedCaptions(std::initializer_list<const char*> texts) {
-        std::vector<QString> out;
+    QStringList expectedCaptions(std::initializer_list<const char*> texts) {
+        QStringList out;
         for (const char* t : texts) out.push_back(u(t));
         return out;
     }
@@ -135,7 +122,7 @@ TEST_F(OnlineWindowTest, DownloadBranchesShowTheirCaptionsStatusAndBoxes) {
         bool online;
         QByteArray checkPage;
         QByteArray answer;
-        std::vector<QString> captions;
+        QStringList captions;
         const char* status;
         std::vector<Box> boxes;
         size_t requests;

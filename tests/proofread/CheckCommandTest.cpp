@@ -14,6 +14,7 @@
 #include "library/WordDatabase.h"
 #include "proofread/CheckCommand.h"
 #include "support/AsNobody.h"
+#include "support/BytePath.h"
 #include "text/GbkCodec.h"
 
 namespace {
@@ -238,18 +239,7 @@ TEST_F(CheckCommandTest, AGbkNamedDocumentIsFoundCheckedAndFixedUnderItsOwnName)
     QDir().mkpath(path(QStringLiteral("docs")));
     const QByteArray name = QFile::encodeName(path(QStringLiteral("docs"))) +
                             "/\xB4\xED\xB1\xF0\xD7\xD6.txt";  // 错别字.txt
-    auto bytesAt = [&] {
-        QByteArray bytes(64, '\0');
-        FILE* f = std::fopen(name.constData(), "rb");
-        bytes.truncate(f ? qsizetype(std::fread(bytes.data(), 1, 64, f)) : 0);
-        if (f) std::fclose(f);
-        return bytes;
-    };
-    FILE* f = std::fopen(name.constData(), "wb");
-    ASSERT_NE(f, nullptr);
-    const QByteArray text = gbk(QStringLiteral("他按装了"));
-    std::fwrite(text.constData(), 1, size_t(text.size()), f);
-    std::fclose(f);
+    ASSERT_TRUE(writeAtBytePath(name, gbk(QStringLiteral("他按装了"))));
 
     struct Case {
         const char* arguments;  // after the program and the library
@@ -276,7 +266,7 @@ TEST_F(CheckCommandTest, AGbkNamedDocumentIsFoundCheckedAndFixedUnderItsOwnName)
         EXPECT_EQ(check.readAllStandardError(), c.err) << c.arguments;
         EXPECT_EQ(check.exitCode(), c.status) << c.arguments;
     }
-    EXPECT_EQ(bytesAt(), gbk(QStringLiteral("他安装了")));
+    EXPECT_EQ(readAtBytePath(name), gbk(QStringLiteral("他安装了")));
     EXPECT_EQ(QDir(path(QStringLiteral("docs"))).entryList(QDir::Files), QStringList());
 }
 

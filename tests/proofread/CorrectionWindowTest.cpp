@@ -14,6 +14,7 @@
 
 #include "proofread/CheckCommand.h"
 #include "proofread/HitTableModel.h"
+#include "support/BytePath.h"
 #include "support/FileSizeLimit.h"
 #include "support/WindowFixture.h"
 
@@ -259,18 +260,7 @@ TEST_F(CorrectionWindowTest, AGbkNamedDocumentIsCorrectedAndSavedUnderItsOwnName
     const QByteArray folder = QFile::encodeName(documents()) + "/\xCE\xC4\xB8\xE5";  // 文稿
     ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
     const QByteArray where = folder + "/\xB4\xED\xB1\xF0\xD7\xD6.txt";
-    auto bytesAt = [&] {
-        QByteArray bytes(64, '\0');
-        FILE* f = std::fopen(where.constData(), "rb");
-        bytes.truncate(f ? qsizetype(std::fread(bytes.data(), 1, 64, f)) : 0);
-        if (f) std::fclose(f);
-        return bytes;
-    };
-    FILE* f = std::fopen(where.constData(), "wb");
-    ASSERT_NE(f, nullptr);
-    const QByteArray text = gbk(QStringLiteral("他按装了"));
-    std::fwrite(text.constData(), 1, size_t(text.size()), f);
-    std::fclose(f);
+    ASSERT_TRUE(writeAtBytePath(where, gbk(QStringLiteral("他按装了"))));
 
     start();
     changeDirectory(documents() + QStringLiteral("/文稿"));
@@ -279,14 +269,14 @@ TEST_F(CorrectionWindowTest, AGbkNamedDocumentIsCorrectedAndSavedUnderItsOwnName
     ASSERT_EQ(grid()->rowCount(), 1);
     EXPECT_EQ(grid()->index(0, 1).data().toString(), QStringLiteral("错别字.txt"));
     EXPECT_EQ(correct(), QStringLiteral("修改完毕！"));
-    EXPECT_EQ(bytesAt(), gbk(QStringLiteral("他安装了")));
+    EXPECT_EQ(readAtBytePath(where), gbk(QStringLiteral("他安装了")));
 
     editor()->appendPlainText(QStringLiteral("再装"));
     prompter.expectMessage(Prompter::Answer::Yes);
     prompter.expectMessage();
     find("menuSave")->trigger();
     EXPECT_EQ(prompter.messages.back().text, QStringLiteral("已保存文档！"));
-    EXPECT_EQ(bytesAt(), gbk(QStringLiteral("他安装了\n再装")));
+    EXPECT_EQ(readAtBytePath(where), gbk(QStringLiteral("他安装了\n再装")));
     // The document alone: no temporary file left, no second name made.
     int entries = 0;
     if (DIR* d = ::opendir(folder.constData())) {
