@@ -69,6 +69,8 @@ void MainWindow::buildControls() {
     statusPanel0 = named(new QLabel(this), "statusPanel0");
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->addWidget(statusPanel0, 1);
+    encodingPanel = named(new QLabel(this), "encodingPanel");
+    statusBar()->addPermanentWidget(encodingPanel);
 
     filePanel = named(new QGroupBox(central), "filePanel");
     driveBox = named(new QComboBox(filePanel), "driveBox");

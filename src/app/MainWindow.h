@@ -127,6 +127,9 @@ class MainWindow : public QMainWindow {
     // Whether the editor still holds the row's wrong form where the hit was found.
     bool hitStillThere(qsizetype byteStart, const QByteArray& wrong) const;
     void selectBytes(qsizetype byteStart, qsizetype byteLength);
+    // Makes `view` the shown document's and names its encoding in the status
+    // bar (nothing when `named` is false: no document, or an unreadable one).
+    void setShownView(DocumentView view, bool named = true);
     // Marks a scan or correction as running: browsing and editing are locked.
     void setBusy(bool running);
 
@@ -150,6 +153,7 @@ class MainWindow : public QMainWindow {
     QToolBar* toolbar = nullptr;
     QVector<QAction*> toolbarItems;  // index as in onToolbarButton; separators included
     QLabel* statusPanel0 = nullptr;
+    QLabel* encodingPanel = nullptr;  // the shown document's encoding
     QGroupBox* filePanel = nullptr;
     QComboBox* driveBox = nullptr;
     DirectoryBox* directoryBox = nullptr;

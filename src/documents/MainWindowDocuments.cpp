@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
@@ -75,7 +76,8 @@ std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
 }
 
 void MainWindow::putDocument(const QString& path, const std::optional<QByteArray>& bytes) {
-    shownView = DocumentView(bytes.value_or(QByteArray()));
+    const QByteArray read = bytes.value_or(QByteArray());
+    setShownView(DocumentView(read, detectDocumentEncoding(read, path)), bytes && !path.isEmpty());
     if (bytes)
         unreadablePath.clear();
     else
@@ -121,6 +123,15 @@ void MainWindow::selectBytes(qsizetype byteStart, qsizetype byteLength) {
     documentEdit->setTextCursor(cursor);
 }
 
+void MainWindow::setShownView(DocumentView view, bool named) {
+    shownView = std::move(view);
+    QString name;
+    if (named)
+        name = shownView.encoding() == TextEncoding::Binary ? QStringLiteral("非文本")
+                                                            : encodingName(shownView.encoding());
+    encodingPanel->setText(name);
+}
+
 std::optional<QByteArray> MainWindow::writeShownDocument(const QString& path) {
     if (!unreadablePath.isEmpty() && QFileInfo(path) == QFileInfo(unreadablePath)) {
         prompter.notify(Prompter::Icon::Error, kNotice,
@@ -130,8 +141,12 @@ std::optional<QByteArray> MainWindow::writeShownDocument(const QString& path) {
     QString unencodable;
     const QByteArray bytes = shownView.encode(documentEdit->toPlainText(), &unencodable);
     if (!unencodable.isEmpty()) {
+        // A binary document is shown, and written, as GBK.
+        const TextEncoding encoding =
+            shownView.encoding() == TextEncoding::Binary ? TextEncoding::Gbk : shownView.encoding();
         prompter.notify(Prompter::Icon::Error, kNotice,
-                        QStringLiteral("文档含有不能以GBK保存的字符：") + unencodable);
+                        QStringLiteral("文档含有不能以%1保存的字符：").arg(encodingName(encoding)) +
+                            unencodable);
         return std::nullopt;
     }
     QString reason;
@@ -156,7 +171,7 @@ bool MainWindow::saveShownDocument() {
     const std::optional<QByteArray> written = writeShownDocument(state.currentFilePath);
     if (!written) return false;
     // Hit positions now refer to the saved bytes.
-    shownView = DocumentView(*written);
+    setShownView(DocumentView(*written, shownView.encoding()));
     state.documentDirty = false;
     prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("已保存文档！"));
     return true;

@@ -10,19 +10,24 @@
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
 #include "proofread/Corrector.h"
+#include "proofread/DocumentScan.h"
 #include "proofread/HitPosition.h"
 #include "proofread/Scanner.h"
 #include "text/FileName.h"
 #include "text/GbkCodec.h"
+#include "text/TextCodec.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "用法：tavrel-check [--library PATH] [--mode quick|fine|professional] [--fix] PATH...\n"
-    "校对文档（*.fbd、*.txt、*.htm、*.html，GBK）；目录取其中的文档。\n"
+    "用法：tavrel-check [--library PATH] [--mode quick|fine|professional]\n"
+    "                   [--encoding auto|gbk|gb18030|utf-8|utf-16le|utf-16be] [--fix] PATH...\n"
+    "校对文档（*.fbd、*.txt、*.htm、*.html）；目录取其中的文档。\n"
     "每处错误在标准输出占一行：序号、文件名、位置、误、正，以TAB分隔。\n"
     "  --library PATH  词库文件，或首行为 tgrade tclass terror tright tbut 的UTF-8文本\n"
     "  --mode MODE     quick（默认，基本）、fine（基本、高级）、professional（全部）\n"
+    "  --encoding ENC  文档的编码，auto（默认）按内容识别：字节顺序标记、HTML的charset、\n"
+    "                  UTF-8、GB18030，否则GBK\n"
     "  --fix           改正每一处错误并保存文档\n"
     "退出码：0 无错误，1 有错误（--fix：有未改正的），2 用法错误或文件无法读取。\n";
 
@@ -30,6 +35,7 @@ struct Options {
     QString library;
     ProofreadMode mode = ProofreadMode::Quick;
     bool fix = false;
+    std::optional<TextEncoding> encoding;  // none: told per document
     QStringList paths;
 };
 
@@ -51,7 +57,8 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
             return Parsed::Version;
         } else if (a == QLatin1String("--fix")) {
             options.fix = true;
-        } else if (a == QLatin1String("--library") || a == QLatin1String("--mode")) {
+        } else if (a == QLatin1String("--library") || a == QLatin1String("--mode") ||
+                   a == QLatin1String("--encoding")) {
             if (i + 1 == args.size()) {
                 error = a + QStringLiteral(" 缺少参数");
                 return Parsed::Error;
@@ -59,6 +66,15 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
             const QString value = args[++i];
             if (a == QLatin1String("--library")) {
                 options.library = value;
+            } else if (a == QLatin1String("--encoding")) {
+                if (value == QLatin1String("auto")) {
+                    options.encoding.reset();
+                } else if (const auto named = encodingFromName(value)) {
+                    options.encoding = named;
+                } else {
+                    error = QStringLiteral("未知的编码：") + value;
+                    return Parsed::Error;
+                }
             } else if (value == QLatin1String("quick")) {
                 options.mode = ProofreadMode::Quick;
             } else if (value == QLatin1String("fine")) {
@@ -154,13 +170,19 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             continue;
         }
         const QByteArray& text = document.bytes();
+        const TextEncoding encoding = options.encoding.value_or(detectDocumentEncoding(text, path));
+        if (encoding == TextEncoding::Binary) {
+            say(QStringLiteral("tavrel-check：无法读取 ") + shown + QStringLiteral("：不是文本"));
+            problem = true;
+            continue;
+        }
         const QByteArray name =
             displayName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)).toUtf8();
         std::vector<CorrectionRow> rows;
         // Written a piece at a time through one reused buffer.
         QByteArray lines;
         lines.reserve(kOutputPiece + 256);
-        for (const Hit& hit : scanner.scan(text)) {
+        for (const Hit& hit : scanDocument(scanner, text, encoding)) {
             const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
             QByteArray& tail = rowTails[static_cast<size_t>(hit.entry)];
             if (tail.isEmpty()) tail = '\t' + utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n';
@@ -174,12 +196,14 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
                 out.write(lines);
                 lines.resize(0);  // keeps its room
             }
-            if (options.fix) rows.push_back({hit.start, entry.wrong, entry.right});
+            if (options.fix)
+                rows.push_back({hit.start, TextCodec::recodeGbk(entry.wrong, encoding),
+                                TextCodec::recodeGbk(entry.right, encoding)});
         }
         out.write(lines);
         if (rows.empty()) continue;
         // As the window's correction with every row ticked.
-        const CorrectionResult result = applyCorrections(text, rows);
+        const CorrectionResult result = applyCorrections(text, rows, encoding);
         skipped += result.skipped.size();
         if (result.applied.empty()) {
             say(QStringLiteral("未修改 %1：跳过 %2 处").arg(shown).arg(result.skipped.size()));

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "text/GbkCodec.h"
+#include "text/TextCodec.h"
 
 namespace {
 
@@ -24,11 +25,29 @@ std::vector<bool> rowsOnBoundaries(const QByteArray& text, const std::vector<Cor
     return onBoundary;
 }
 
+// Whether each row's bytes are whole characters of an encoding other than GBK.
+std::vector<bool> rowsOfWholeCharacters(const QByteArray& text,
+                                        const std::vector<CorrectionRow>& rows,
+                                        TextEncoding encoding) {
+    const std::vector<quint32> starts = TextCodec::characterStarts(text, encoding);
+    auto isStart = [&](qsizetype at) {
+        return at >= 0 && at <= text.size() &&
+               std::binary_search(starts.begin(), starts.end(), static_cast<quint32>(at));
+    };
+    std::vector<bool> whole(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        whole[i] = isStart(rows[i].start - 1) && isStart(rows[i].start - 1 + rows[i].wrong.size());
+    return whole;
+}
+
 }  // namespace
 
-CorrectionResult applyCorrections(const QByteArray& text, const std::vector<CorrectionRow>& rows) {
+CorrectionResult applyCorrections(const QByteArray& text, const std::vector<CorrectionRow>& rows,
+                                  TextEncoding encoding) {
     CorrectionResult result;
-    const std::vector<bool> onBoundary = rowsOnBoundaries(text, rows);
+    const bool gbk = encoding == TextEncoding::Gbk || encoding == TextEncoding::Binary;
+    const std::vector<bool> onBoundary =
+        gbk ? rowsOnBoundaries(text, rows) : rowsOfWholeCharacters(text, rows, encoding);
     // The ranges taken so far, [begin, end) in bytes of `text`, keyed by begin.
     // They never overlap, so only the neighbours of a new range can touch it.
     struct Taken {
@@ -43,7 +62,7 @@ CorrectionResult applyCorrections(const QByteArray& text, const std::vector<Corr
         const bool holds = !row.wrong.isEmpty() && begin >= 0 &&
                            begin <= text.size() - row.wrong.size() && onBoundary[i] &&
                            QByteArrayView(text).sliced(begin, row.wrong.size()) == row.wrong &&
-                           !(GbkCodec::endsInLead(row.wrong.constData(), row.wrong.size()) &&
+                           !(gbk && GbkCodec::endsInLead(row.wrong.constData(), row.wrong.size()) &&
                              GbkCodec::startsPair(text.constData(), text.size(), end - 1));
         bool overlaps = false;
         if (holds) {

@@ -4,10 +4,12 @@
 
 #include <vector>
 
+#include "text/EncodingDetection.h"
+
 // One hit to correct, as the scan reported it.
 struct CorrectionRow {
     qsizetype start = 0;  // 1-based byte position in the scanned text
-    QByteArray wrong;
+    QByteArray wrong;     // in the text's encoding
     QByteArray right;
 };
 
@@ -21,5 +23,7 @@ struct CorrectionResult {
 // applied when the bytes at its position still equal its wrong form and start
 // and end on character boundaries, and its range does not overlap a row applied
 // before it (in the order given); otherwise it is skipped. Positions are
-// those of `text`: one replacement never moves another.
-CorrectionResult applyCorrections(const QByteArray& text, const std::vector<CorrectionRow>& rows);
+// those of `text`: one replacement never moves another. Characters are those
+// of `encoding`.
+CorrectionResult applyCorrections(const QByteArray& text, const std::vector<CorrectionRow>& rows,
+                                  TextEncoding encoding = TextEncoding::Gbk);

@@ -28,7 +28,7 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const {
         case FileColumn:
             return displayName(r.file);
         case PositionColumn:
-            return HitPosition{r.start, r.start + r.wrong.size() - 1}.text();
+            return HitPosition{r.start, r.start + r.length - 1}.text();
         case WrongColumn:
             return fromGbk(r.wrong);
         case RightColumn:

@@ -21,7 +21,8 @@ class HitTableModel : public QAbstractTableModel {
     struct Row {
         QString file;      // the file's own name in the directory (FileName.h)
         qsizetype start;   // 1-based byte position
-        QByteArray wrong;  // GBK, the bytes found there
+        qsizetype length;  // bytes of the occurrence, in the document's encoding
+        QByteArray wrong;  // GBK
         QByteArray right;  // GBK
         bool ticked = true;
     };

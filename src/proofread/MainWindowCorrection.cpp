@@ -12,6 +12,7 @@
 #include "proofread/HitTableModel.h"
 #include "text/FileName.h"
 #include "text/GbkCodec.h"
+#include "text/TextCodec.h"
 
 // Correcting files: rewriting the ticked hits of the last scan.
 
@@ -78,7 +79,14 @@ void MainWindow::runCorrection() {
             failed.append(displayName(name));
             skippedRows += rows.size();
         } else {
-            const CorrectionResult result = applyCorrections(*text, rows);
+            // The rows hold the library's GBK forms; the file has its own encoding.
+            const TextEncoding encoding = detectDocumentEncoding(*text, name);
+            std::vector<CorrectionRow> inFile = rows;
+            for (CorrectionRow& row : inFile) {
+                row.wrong = TextCodec::recodeGbk(row.wrong, encoding);
+                row.right = TextCodec::recodeGbk(row.right, encoding);
+            }
+            const CorrectionResult result = applyCorrections(*text, inFile, encoding);
             skippedRows += result.skipped.size();
             if (!result.applied.empty()) {
                 setStatusText(QStringLiteral("保存文件：") + displayName(path) +
@@ -89,7 +97,7 @@ void MainWindow::runCorrection() {
                     // one, so that Save never writes it into another file.
                     state.currentFilePath = path;
                     state.currentFileName = name;
-                    shownView = DocumentView(result.text);
+                    setShownView(DocumentView(result.text, encoding));
                     unreadablePath.clear();
                     documentEdit->setPlainText(shownView.text());
                     state.documentDirty = false;

@@ -21,8 +21,10 @@
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
 #include "documents/FileListItem.h"
+#include "proofread/DocumentScan.h"
 #include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
+#include "text/TextCodec.h"
 
 // The proofreading pass and result navigation.
 
@@ -159,18 +161,23 @@ void MainWindow::runProofread() {
         setStatusText(QStringLiteral("正在校对：") + displayName(state.currentFilePath) +
                       QStringLiteral(" ……"));
         const std::optional<QByteArray> text = DocumentFile::read(state.currentFilePath);
-        if (!text) unreadable.append(item->text());
+        const TextEncoding encoding =
+            detectDocumentEncoding(text.value_or(QByteArray()), state.currentFilePath);
+        // Bytes that are not text are named with the unreadable ones, never
+        // reported clean.
+        if (!text || encoding == TextEncoding::Binary) unreadable.append(item->text());
         // Laying out a document in the editor costs more than scanning it: it
         // goes there when the window will show it, and the last one always.
         const bool shown = i == lastTicked || progress.due();
         if (shown) putDocument(state.currentFilePath, text);
         progress.startDocument(text ? text->size() : 0);
-        const std::vector<Hit> hits = scanner.scan(text.value_or(QByteArray()), &progress);
+        const std::vector<Hit> hits =
+            scanDocument(scanner, text.value_or(QByteArray()), encoding, &progress);
         std::vector<HitTableModel::Row> rows;
         rows.reserve(hits.size());
         for (const Hit& hit : hits) {
             const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
-            rows.push_back({name, hit.start, entry.wrong, entry.right});
+            rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right});
         }
         hitRows->append(std::move(rows));
         if (!hits.empty()) resultGrid->scrollToBottom();
@@ -201,7 +208,7 @@ void MainWindow::showSelectedHit() {
         state.currentFilePath = path;
         showDocument(path);
     }
-    if (!hitStillThere(hit.start - 1, hit.wrong)) {
+    if (!hitStillThere(hit.start - 1, TextCodec::recodeGbk(hit.wrong, shownView.encoding()))) {
         // Text typed before the hit moved it: selecting the old bytes would
         // show, and invite correcting, something else.
         QTextCursor cursor = documentEdit->textCursor();
@@ -211,7 +218,7 @@ void MainWindow::showSelectedHit() {
         return;
     }
     if (statusPanel0->text() == kHitChanged) setStatusText(QString());
-    selectBytes(hit.start - 1, hit.wrong.size());
+    selectBytes(hit.start - 1, hit.length);
     documentEdit->setFocus();
 }
 

@@ -69,6 +69,11 @@ TextEncoding detectEncoding(const QByteArray& bytes, bool isHtml) {
     return TextEncoding::Gbk;
 }
 
+TextEncoding detectDocumentEncoding(const QByteArray& bytes, QStringView fileName) {
+    return detectEncoding(bytes, fileName.endsWith(u".htm", Qt::CaseInsensitive) ||
+                                     fileName.endsWith(u".html", Qt::CaseInsensitive));
+}
+
 namespace {
 struct Named {
     TextEncoding encoding;

@@ -65,4 +65,22 @@ QByteArray encode(const QString& text, TextEncoding encoding, LineEnding lineEnd
     return GbkCodec::encode(text, lineEnding, unencodable);
 }
 
+QByteArray recodeGbk(const QByteArray& gbkBytes, TextEncoding encoding) {
+    if (encoding == TextEncoding::Gbk || encoding == TextEncoding::Binary) return gbkBytes;
+    return encode(GbkCodec::decode(gbkBytes), encoding, LineEnding::None, nullptr);
+}
+
+std::vector<quint32> characterStarts(const QByteArray& bytes, TextEncoding encoding) {
+    std::vector<quint32> starts;
+    const QString text = decode(bytes, encoding, LineEnding::None, &starts);
+    // The low half of a surrogate pair starts inside its character.
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate()))
+            starts[size_t(kept++)] = starts[size_t(i)];
+    starts[size_t(kept++)] = starts.back();
+    starts.resize(size_t(kept));
+    return starts;
+}
+
 }  // namespace TextCodec

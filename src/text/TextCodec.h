@@ -27,4 +27,10 @@ QString decode(const QByteArray& bytes, TextEncoding encoding, LineEnding lineEn
 QByteArray encode(const QString& text, TextEncoding encoding, LineEnding lineEnding,
                   QString* unencodable);
 
+// GBK text (a library form) in `encoding`, without a byte-order mark.
+QByteArray recodeGbk(const QByteArray& gbkBytes, TextEncoding encoding);
+// The byte offsets where the characters of `bytes` start, ascending, with
+// bytes.size() last.
+std::vector<quint32> characterStarts(const QByteArray& bytes, TextEncoding encoding);
+
 }  // namespace TextCodec

@@ -7,16 +7,19 @@
 
 namespace {
 
+// A row of a GBK document unless the occurrence's length in its file is given.
 HitTableModel::Row hit(const char* file, qsizetype start, const QString& wrong,
-                       const QString& right) {
-    return {QString::fromUtf8(file), start, gbk(wrong), gbk(right)};
+                       const QString& right, qsizetype length = 0) {
+    return {QString::fromUtf8(file), start, length ? length : gbk(wrong).size(), gbk(wrong),
+            gbk(right)};
 }
 
 TEST(HitTableModel, RowsShowTheirCellsAsTheGridListsThem) {
     HitTableModel model;
     model.append({hit("a.txt", 5, QStringLiteral("按装"), QStringLiteral("安装")),
-                  hit("b.txt", 1, QStringLiteral("帐号"), QStringLiteral("账号"))});
-    ASSERT_EQ(model.rowCount(), 2);
+                  hit("b.txt", 1, QStringLiteral("帐号"), QStringLiteral("账号")),
+                  hit("c.txt", 4, QStringLiteral("按装"), QStringLiteral("安装"), 6)});
+    ASSERT_EQ(model.rowCount(), 3);
     ASSERT_EQ(model.columnCount(), 6);
     auto cell = [&](int r, int c) { return model.index(r, c).data().toString(); };
     EXPECT_EQ(cell(0, 0), QStringLiteral("1"));
@@ -24,6 +27,7 @@ TEST(HitTableModel, RowsShowTheirCellsAsTheGridListsThem) {
     EXPECT_EQ(cell(0, 1), QStringLiteral("a.txt"));
     EXPECT_EQ(cell(0, 2), QStringLiteral("5;8"));
     EXPECT_EQ(cell(1, 2), QStringLiteral("1;4"));
+    EXPECT_EQ(cell(2, 2), QStringLiteral("4;9"));  // the range in a UTF-8 file's bytes
     EXPECT_EQ(cell(0, 3), QStringLiteral("按装"));
     EXPECT_EQ(cell(0, 4), QStringLiteral("安装"));
     // New rows come ticked; only the tick can be changed, and only as a tick.
