@@ -231,7 +231,7 @@ bool MainWindow::hitStillThere(qsizetype byteStart, const QByteArray& wrong) con
     QString shown = cursor.selectedText();
     shown.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     QString unencodable;
-    const QByteArray bytes = shownView.encode(shown, &unencodable);
+    const QByteArray bytes = shownView.encodePiece(shown, &unencodable);
     return unencodable.isEmpty() &&
            bytes.mid(byteStart - shownView.byteOffsetOf(first), wrong.size()) == wrong;
 }

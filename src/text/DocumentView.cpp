@@ -41,8 +41,12 @@ DocumentView::DocumentView(const QByteArray& bytes, TextEncoding encoding) : enc
 }
 
 QByteArray DocumentView::encode(const QString& editedText, QString* unencodable) const {
-    if (isGbkView(encoding_)) return GbkCodec::encode(editedText, lineEnding_, unencodable);
-    return byteOrderMark_ + TextCodec::encode(editedText, encoding_, lineEnding_, unencodable);
+    return byteOrderMark_ + encodePiece(editedText, unencodable);
+}
+
+QByteArray DocumentView::encodePiece(const QString& piece, QString* unencodable) const {
+    if (isGbkView(encoding_)) return GbkCodec::encode(piece, lineEnding_, unencodable);
+    return TextCodec::encode(piece, encoding_, lineEnding_, unencodable);
 }
 
 qsizetype DocumentView::byteOffsetOf(qsizetype charIndex) const {

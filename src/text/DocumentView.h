@@ -34,6 +34,8 @@ class DocumentView {
     // The bytes of an edited text, written in this document's encoding, with
     // its byte-order mark and line ending.
     QByteArray encode(const QString& editedText, QString* unencodable) const;
+    // The bytes of a piece of the text, without the byte-order mark.
+    QByteArray encodePiece(const QString& piece, QString* unencodable) const;
 
   private:
     QString text_;

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <map>
 
 #include "library/WordDatabase.h"
 #include "proofread/CheckCommand.h"
@@ -133,6 +134,38 @@ TEST_F(CheckCommandTest, ExitStatusSaysWhatHappened) {
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("--library"));
     EXPECT_EQ(run({QStringLiteral("--version")}).out, "tavrel-check " TAVREL_VERSION "\n");
+}
+
+TEST_F(CheckCommandTest, EachDocumentIsReadInItsEncodingOrTheOneGiven) {
+    const QString lib = library();
+    const QString utf8 = write(QStringLiteral("u8.txt"), QStringLiteral("我按装").toUtf8());
+    const QString nul = write(QStringLiteral("nul.txt"), gbk(QStringLiteral("按装")) + '\0');
+    const QString utf16 = write(QStringLiteral("u16.txt"),
+                                QByteArray("\xFE\xFF\x62\x11\x63\x09\x88\xC5", 8));  // 我按装
+    struct Case {
+        QStringList args;
+        int status;
+        QByteArray out;
+    };
+    const QString enc = QStringLiteral("--encoding");
+    const Case cases[] = {
+        {{utf8}, 1, "1\tu8.txt\t4;9\t按装\t安装\n"},
+        {{enc, QStringLiteral("GBK"), utf8}, 0, ""},
+        {{nul}, 2, ""},  // not text
+        {{enc, QStringLiteral("gbk"), nul}, 1, "1\tnul.txt\t1;4\t按装\t安装\n"},
+        {{utf16}, 1, "1\tu16.txt\t5;8\t按装\t安装\n"},
+        {{enc, QStringLiteral("auto"), utf16}, 1, "1\tu16.txt\t5;8\t按装\t安装\n"},
+        {{enc, QStringLiteral("utf-16"), utf8}, 2, ""},
+        {{QStringLiteral("--fix"), utf16}, 0, "1\tu16.txt\t5;8\t按装\t安装\n"},
+    };
+    for (const Case& c : cases) {
+        const Result r = run(QStringList{QStringLiteral("--library"), lib} + c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString() << r.err.constData();
+        EXPECT_EQ(r.out, QString::fromUtf8(c.out).toUtf8()) << c.args.join(' ').toStdString();
+    }
+    QFile fixed(utf16);
+    ASSERT_TRUE(fixed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(fixed.readAll(), QByteArray("\xFE\xFF\x62\x11\x5B\x89\x88\xC5", 8));  // 我安装
 }
 
 TEST_F(CheckCommandTest, AReadOnlyLibraryIsApplied) {
@@ -270,13 +303,29 @@ TEST_F(CheckCommandTest, AGbkNamedDocumentIsFoundCheckedAndFixedUnderItsOwnName)
     EXPECT_EQ(QDir(path(QStringLiteral("docs"))).entryList(QDir::Files), QStringList());
 }
 
-TEST(CheckProgram, RunsOnTheSamples) {
+TEST(CheckProgram, RunsOnTheSamplesAndTheirUtf8AndUtf16Copies) {
     const QString source = qEnvironmentVariable("TAVREL_SOURCE_DIR");
+    QTemporaryDir samples;
+    const QString sample = QStringLiteral("读书笔记.fbd");
+    for (const QString& name : QDir(source + QStringLiteral("/samples")).entryList(QDir::Files))
+        ASSERT_TRUE(
+            QFile::copy(source + QStringLiteral("/samples/") + name, samples.filePath(name)));
+    QFile original(samples.filePath(sample));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QString text = GbkCodec::decode(original.readAll());
+    for (const auto& [name, bytes] :
+         {std::pair{QStringLiteral("utf8.fbd"), text.toUtf8()},
+          std::pair{QStringLiteral("utf16.fbd"),
+                    QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()),
+                                                        text.size() * 2)}}) {
+        QFile copy(samples.filePath(name));
+        ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+        copy.write(bytes);
+    }
     QProcess check;
-    check.start(
-        qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-check"),
-        {QStringLiteral("--library"), source + QStringLiteral("/data/starter/starter_library.tsv"),
-         source + QStringLiteral("/samples")});
+    check.start(qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-check"),
+                {QStringLiteral("--library"),
+                 source + QStringLiteral("/data/starter/starter_library.tsv"), samples.path()});
     ASSERT_TRUE(check.waitForFinished(30000));
     EXPECT_EQ(check.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(check.exitCode(), 1);
@@ -284,7 +333,15 @@ TEST(CheckProgram, RunsOnTheSamples) {
     ASSERT_GT(lines.size(), 10);
     EXPECT_TRUE(lines[0].startsWith("1\t")) << lines[0].constData();
     EXPECT_EQ(lines[0].split('\t').size(), 5);
-    EXPECT_TRUE(check.readAllStandardError().contains(QStringLiteral(" 处, 4 个文件").toUtf8()));
+    EXPECT_TRUE(check.readAllStandardError().contains(QStringLiteral(" 处, 6 个文件").toUtf8()));
+    // The same misspellings, in the same order, in all three encodings.
+    std::map<QString, QList<QByteArray>> found;
+    for (const QByteArray& line : lines)
+        if (!line.isEmpty())
+            found[QString::fromUtf8(line.split('\t')[1])] << line.split('\t').mid(3).join('\t');
+    EXPECT_FALSE(found[sample].isEmpty());
+    EXPECT_EQ(found[QStringLiteral("utf8.fbd")], found[sample]);
+    EXPECT_EQ(found[QStringLiteral("utf16.fbd")], found[sample]);
 }
 
 }  // namespace

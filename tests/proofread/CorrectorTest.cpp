@@ -5,6 +5,7 @@
 #include "proofread/Corrector.h"
 #include "proofread/Scanner.h"
 #include "text/GbkCodec.h"
+#include "text/TextCodec.h"
 
 namespace {
 
@@ -84,6 +85,38 @@ TEST(Corrector, AFormInsideAnotherCharacterIsNotAnOccurrence) {
     EXPECT_EQ(applyCorrections(text, {{3, QByteArray("\xA1\xA1"), "X"}}).text, g("啊") + "X");
     // A lone lead byte is not the first half of the character it starts.
     EXPECT_EQ(applyCorrections(g("啊啊"), {{3, QByteArray("\xB0"), "X"}}).text, g("啊啊"));
+}
+
+TEST(Corrector, RowsMustBeWholeCharactersOfTheDocumentsEncoding) {
+    const QString text = QStringLiteral("A按😀B");
+    struct Case {
+        TextEncoding encoding;
+        qsizetype start;
+        QByteArray wrong;
+        bool applied;
+    };
+    const Case cases[] = {
+        {TextEncoding::Utf8, 2, QStringLiteral("按").toUtf8(), true},
+        {TextEncoding::Utf8, 9, "B", true},
+        {TextEncoding::Utf8, 3, "\x8C\x89", false},                           // the tail of 按
+        {TextEncoding::Utf8, 7, "\x98\x80", false},                           // the tail of 😀
+        {TextEncoding::Utf16Le, 3, QByteArray("\x09\x63", 2), true},          // 按 (U+6309)
+        {TextEncoding::Utf16Le, 2, QByteArray("\x00\x09", 2), false},         // between two units
+        {TextEncoding::Utf16Le, 7, QByteArray("\x3D\xD8", 2), false},         // half of 😀
+        {TextEncoding::Gb18030, 4, QByteArray("\x94\x39\xFC\x36", 4), true},  // 😀
+        {TextEncoding::Gb18030, 6, QByteArray("\xFC\x36", 2), false},
+    };
+    for (const Case& c : cases) {
+        const QByteArray bytes =
+            TextCodec::encode(text, c.encoding, TextCodec::LineEnding::None, nullptr);
+        const CorrectionResult result =
+            applyCorrections(bytes, {{c.start, c.wrong, "#"}}, c.encoding);
+        EXPECT_EQ(result.applied.size(), c.applied ? 1u : 0u)
+            << encodingName(c.encoding).toStdString() << " at " << c.start;
+        EXPECT_EQ(result.text, c.applied ? bytes.left(c.start - 1) + "#" +
+                                               bytes.mid(c.start - 1 + c.wrong.size())
+                                         : bytes);
+    }
 }
 
 TEST(Corrector, OverlappingRowsApplyOnceInGridOrder) {

@@ -14,6 +14,7 @@
 #include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
 #include "support/WindowFixture.h"
+#include "text/TextCodec.h"
 
 namespace {
 
@@ -137,6 +138,8 @@ TEST_F(ProofreadWindowTest, UnreadableAndDuplicatedFiles) {
     addEntry("基本", "按装", "安装");
     writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("按装")));
     writeDocument(QStringLiteral("b.txt"), gbk(QStringLiteral("按装")));
+    // NUL bytes without a UTF-16 mark: not text, never reported clean.
+    writeDocument(QStringLiteral("c.txt"), gbk(QStringLiteral("按装")) + QByteArray(4, '\0'));
     start();
     changeDirectory(documents());
     // A file listed twice is scanned twice; one that has become unreadable is named.
@@ -144,7 +147,8 @@ TEST_F(ProofreadWindowTest, UnreadableAndDuplicatedFiles) {
     QFile::remove(documents() + QStringLiteral("/b.txt"));
     QDir(documents()).mkdir(QStringLiteral("b.txt"));
     proofread();
-    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("校对完毕！\r\n未能读取的文件：b.txt"));
+    EXPECT_EQ(prompter.messages.back().text,
+              QStringLiteral("校对完毕！\r\n未能读取的文件：b.txt、c.txt"));
     ASSERT_EQ(grid()->rowCount(), 2);
     EXPECT_EQ(row(1), QStringList({"2", "a.txt", "1;4", "按装", "安装"}));
 }
@@ -193,6 +197,68 @@ TEST_F(ProofreadWindowTest, PickingARowShowsItsHitInItsDocument) {
     EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("按装"));
     EXPECT_EQ(editor()->textCursor().selectionStart(), 3);
     EXPECT_TRUE(prompter.allAnswered());
+}
+
+TEST_F(ProofreadWindowTest, EveryEncodingIsScannedShownCorrectedAndSavedInItsOwn) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "的的", "的", "的的确确");
+    const QString text = QStringLiteral("按装好了😀\r\n他的的确确按装了");
+    struct Document {
+        const char* name;
+        TextEncoding encoding;
+        QByteArray byteOrderMark;
+    };
+    const Document documentsOf[] = {{"a.txt", TextEncoding::Utf8, ""},
+                                    {"b.txt", TextEncoding::Utf16Le, "\xFF\xFE"},
+                                    {"c.txt", TextEncoding::Gb18030, ""}};
+    auto bytesOf = [&](const Document& d, const QString& t) {
+        return d.byteOrderMark +
+               TextCodec::encode(t, d.encoding, TextCodec::LineEnding::None, nullptr);
+    };
+    for (const Document& d : documentsOf)
+        writeDocument(QString::fromLatin1(d.name), bytesOf(d, text));
+    start();
+    changeDirectory(documents());
+    proofread();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("校对完毕！"));
+    ASSERT_EQ(grid()->rowCount(), 6);  // 按装 twice a document; 的的 excused
+    for (int r = 0; r < 6; ++r) {
+        const Document& d = documentsOf[r / 2];
+        SCOPED_TRACE(d.name);
+        // 位置 is the byte range in the file's own bytes, the mark counted.
+        const QByteArray bytes = bytesOf(d, text);
+        const QByteArray wrong = TextCodec::recodeGbk(gbk(QStringLiteral("按装")), d.encoding);
+        const qsizetype at = r % 2 == 0 ? bytes.indexOf(wrong) : bytes.lastIndexOf(wrong);
+        EXPECT_EQ(row(r), QStringList({QString::number(r + 1), QString::fromLatin1(d.name),
+                                       QStringLiteral("%1;%2").arg(at + 1).arg(at + wrong.size()),
+                                       QStringLiteral("按装"), QStringLiteral("安装")}));
+        pick(r);
+        EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("按装"));
+        EXPECT_EQ(editor()->textCursor().block().blockNumber(), r % 2);
+        EXPECT_EQ(find<QLabel>("encodingPanel")->text(), encodingName(d.encoding));
+    }
+    grid()->setData(grid()->index(5, 5), Qt::Unchecked, Qt::CheckStateRole);
+    prompter.expectMessage(Prompter::Answer::Yes);
+    prompter.expectMessage();
+    find("menuCorrect")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("修改完毕！"));
+    const QString corrected = QString(text).replace(QStringLiteral("按装"), QStringLiteral("安装"));
+    EXPECT_EQ(readBytes(documents() + QStringLiteral("/a.txt")),
+              bytesOf(documentsOf[0], corrected));
+    EXPECT_EQ(readBytes(documents() + QStringLiteral("/b.txt")),
+              bytesOf(documentsOf[1], corrected));
+    EXPECT_EQ(readBytes(documents() + QStringLiteral("/c.txt")),
+              bytesOf(documentsOf[2], QStringLiteral("安装好了😀\r\n他的的确确按装了")));
+
+    // The corrected GB18030 document shows; an edit is saved in GB18030, CRLF kept.
+    editor()->moveCursor(QTextCursor::End);
+    editor()->insertPlainText(QStringLiteral("\n€"));
+    prompter.expectMessage(Prompter::Answer::Yes);
+    prompter.expectMessage();
+    find("menuSave")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("已保存文档！"));
+    EXPECT_EQ(readBytes(documents() + QStringLiteral("/c.txt")),
+              bytesOf(documentsOf[2], QStringLiteral("安装好了😀\r\n他的的确确按装了\r\n€")));
 }
 
 TEST_F(ProofreadWindowTest, AHitTheEditsMovedSelectsNothingAndSaysSo) {

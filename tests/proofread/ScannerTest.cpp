@@ -2,10 +2,12 @@
 
 #include <random>
 
+#include "proofread/DocumentScan.h"
 #include "proofread/HitPosition.h"
 #include "proofread/PerEntrySearch.h"
 #include "proofread/Scanner.h"
 #include "text/GbkCodec.h"
+#include "text/TextCodec.h"
 
 namespace {
 
@@ -324,6 +326,50 @@ TEST(Scanner, AgreesAcrossBlocksAndProgressSteps) {
     const std::vector<Hit> expected = PerEntrySearch(library).scan(big);
     for (Scanner::Filter filter : kFilters)
         EXPECT_EQ(Scanner(library, filter).scan(big, &observer), expected);
+}
+
+TEST(Scanner, EveryEncodingGivesTheHitsOfTheSameTextInGbk) {
+    // Exception windows count as GBK does: 的 two bytes, so "y的abcd" is
+    // excused by "y" as in GBK (UTF-8 counts three); 😀, which GBK cannot
+    // hold, counts two, as "##" stands in for it in the GBK text.
+    const QString text =
+        QStringLiteral("他的的确确来了，我的的书。\r\ny的abcd，y😀abcd；按装😀凑份子\n知识份子");
+    const std::vector<EntryLine> entries = {line("的的", "的", "的的确确"), line("abcd", "x", "y"),
+                                            line("按装", "安装"), line("份子", "分子", "凑份子")};
+    const Scanner scanner(entries);
+    QString inGbk = text;
+    inGbk.replace(QStringLiteral("😀"), QStringLiteral("##"));
+    const QByteArray gbkBytes = gbk(inGbk);
+    const std::vector<Hit> expected = scanner.scan(gbkBytes);
+    ASSERT_EQ(expected.size(), 3u);
+    struct Row {
+        TextEncoding encoding;
+        const char* byteOrderMark;
+    };
+    for (const Row& row :
+         {Row{TextEncoding::Utf8, ""}, Row{TextEncoding::Utf8, "\xEF\xBB\xBF"},
+          Row{TextEncoding::Utf16Le, "\xFF\xFE"}, Row{TextEncoding::Utf16Be, "\xFE\xFF"},
+          Row{TextEncoding::Gb18030, ""}}) {
+        const QByteArray mark(row.byteOrderMark);
+        const QByteArray bytes =
+            mark + TextCodec::encode(text, row.encoding, TextCodec::LineEnding::None, nullptr);
+        const std::vector<Hit> hits = scanDocument(scanner, bytes, row.encoding);
+        ASSERT_EQ(hits.size(), expected.size()) << encodingName(row.encoding).toStdString();
+        for (size_t i = 0; i < hits.size(); ++i) {
+            SCOPED_TRACE(encodingName(row.encoding).toStdString() + " " +
+                         mark.toHex().toStdString() + " hit " + std::to_string(i));
+            EXPECT_EQ(hits[i].entry, expected[i].entry);
+            // The hit's bytes are the form in the file's encoding, at the place
+            // the GBK text has it (in characters, the mark not counted).
+            const QByteArray wrong =
+                TextCodec::recodeGbk(entries[size_t(hits[i].entry)].wrong, row.encoding);
+            EXPECT_EQ(bytes.mid(hits[i].start - 1, hits[i].length), wrong);
+            const QString before =
+                TextCodec::decode(bytes.mid(mark.size(), hits[i].start - 1 - mark.size()),
+                                  row.encoding, TextCodec::LineEnding::None);
+            EXPECT_EQ(before.size(), fromGbk(gbkBytes.left(expected[i].start - 1)).size());
+        }
+    }
 }
 
 TEST(HitPosition, WritesAndReadsStartSemicolonEnd) {
