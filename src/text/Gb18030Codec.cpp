@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "text/RawBytes.h"
 
 namespace {
@@ -98,8 +102,7 @@ const Tables& tables() {
     return instance;
 }
 
-// The character of the sequence at `at` and its length, or length 0.
-int sequenceAt(const unsigned char* d, qsizetype size, qsizetype at, char32_t* cp) {
+int readSequence(const unsigned char* d, qsizetype size, qsizetype at, char32_t* cp) {
     const unsigned char b = d[at];
     if (b < 0x80) {
         *cp = b;
@@ -126,12 +129,55 @@ int sequenceAt(const unsigned char* d, qsizetype size, qsizetype at, char32_t* c
 
 }  // namespace
 
+int Gb18030Codec::sequenceAt(const unsigned char* d, qsizetype size, qsizetype at, char32_t* cp) {
+    return readSequence(d, size, at, cp);
+}
+
+namespace {
+
+// Whether a byte 0x81-0xFE, a digit, another and a digit stand in a row
+// somewhere: no GBK text holds that, so nearly every document is told apart
+// without reading its characters.
+bool mayHoldFourByteSequence(const unsigned char* d, qsizetype size) {
+    auto at = [&](qsizetype i) {
+        return isLead(d[i]) && isDigit(d[i + 1]) && isLead(d[i + 2]) && isDigit(d[i + 3]);
+    };
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Signed bytes: 0x81..0xFE are -127..-2.
+    const __m128i minus128 = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i minus1 = _mm_set1_epi8(-1);
+    const __m128i below0 = _mm_set1_epi8(0x2F);
+    const __m128i above9 = _mm_set1_epi8(0x3A);
+    auto lead = [&](__m128i v) {
+        return _mm_and_si128(_mm_cmplt_epi8(v, minus1), _mm_cmpgt_epi8(v, minus128));
+    };
+    auto digit = [&](__m128i v) {
+        return _mm_and_si128(_mm_cmpgt_epi8(v, below0), _mm_cmplt_epi8(v, above9));
+    };
+    auto load = [&](qsizetype k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    };
+    for (; i + 19 <= size; i += 16) {
+        const __m128i found = _mm_and_si128(_mm_and_si128(lead(load(i)), digit(load(i + 1))),
+                                            _mm_and_si128(lead(load(i + 2)), digit(load(i + 3))));
+        if (_mm_movemask_epi8(found) != 0) return true;
+    }
+#endif
+    for (; i + 4 <= size; ++i)
+        if (at(i)) return true;
+    return false;
+}
+
+}  // namespace
+
 bool Gb18030Codec::isFourByteText(const QByteArray& bytes) {
     const auto* d = reinterpret_cast<const unsigned char*>(bytes.constData());
+    if (!mayHoldFourByteSequence(d, bytes.size())) return false;
     bool fourByte = false;
     for (qsizetype i = 0; i < bytes.size();) {
         char32_t cp;
-        const int length = sequenceAt(d, bytes.size(), i, &cp);
+        const int length = readSequence(d, bytes.size(), i, &cp);
         if (length == 0) return false;
         fourByte = fourByte || length == 4;
         i += length;
@@ -167,7 +213,7 @@ QString Gb18030Codec::decode(const QByteArray& bytes, LineEnding lineEnding,
             continue;
         }
         char32_t cp;
-        const int length = sequenceAt(d, size, i, &cp);
+        const int length = readSequence(d, size, i, &cp);
         if (length == 0 || isKeptAsRawBytes(cp)) {
             put(static_cast<char16_t>(kRaw + b), i++);
             continue;

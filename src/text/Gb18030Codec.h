@@ -22,4 +22,7 @@ class Gb18030Codec {
     // True when every byte belongs to a GB18030 character and at least one
     // character takes four bytes: text that only GB18030 reads whole.
     static bool isFourByteText(const QByteArray& bytes);
+    // The character of the sequence at `at` and its length, or 0 when no
+    // character starts there.
+    static int sequenceAt(const unsigned char* d, qsizetype size, qsizetype at, char32_t* cp);
 };

@@ -106,6 +106,8 @@ char16_t GbkCodec::decodePair(unsigned char lead, unsigned char trail) {
 
 quint16 GbkCodec::encodeCharacter(char16_t ch) { return tables().toGbk[ch]; }
 
+const quint16* GbkCodec::encodeTable() { return tables().toGbk.data(); }
+
 GbkCodec::LineEnding GbkCodec::dominantLineEnding(const QByteArray& bytes) {
     qsizetype crlf = 0, lf = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i) {

@@ -64,6 +64,8 @@ class GbkCodec {
     static char16_t decodePair(unsigned char lead, unsigned char trail);
     // The GBK pair for a character (lead << 8 | trail), or 0 when it has none.
     static quint16 encodeCharacter(char16_t ch);
+    // The same for every BMP character at once, indexed by the character.
+    static const quint16* encodeTable();
 };
 
 // Shorthand for the program's own constant texts, which are written in UTF-8 source.

@@ -1,39 +1,146 @@
 #include "text/GbkTranscript.h"
 
 #include <algorithm>
+#include <cstring>
 
-#include "text/TextCodec.h"
+#include "text/Gb18030Codec.h"
+#include "text/RawBytes.h"
+#include "text/UnicodeCodec.h"
 
-GbkTranscript::GbkTranscript(const QByteArray& bytes, TextEncoding encoding) {
-    // Line breaks as themselves, a byte-order mark as a character: every
-    // byte of the document belongs to one unit.
-    const QString text =
-        TextCodec::decode(bytes, encoding, TextCodec::LineEnding::None, &sourceStarts_);
-    gbk_.reserve(text.size() * 2);
-    gbkStarts_.reserve(sourceStarts_.size());
-    for (const QChar unit : text) {
-        gbkStarts_.push_back(static_cast<quint32>(gbk_.size()));
-        const char16_t ch = unit.unicode();
-        if (ch < 0x80) {
-            gbk_ += static_cast<char>(ch);
-        } else if (GbkCodec::isRawByte(ch)) {
-            gbk_ += '\xFF';
-        } else if (const quint16 pair =
-                       QChar::isSurrogate(ch) ? 0 : GbkCodec::encodeCharacter(ch)) {
-            gbk_ += static_cast<char>(pair >> 8);
-            gbk_ += static_cast<char>(pair & 0xFF);
-        } else if (QChar::isSurrogate(ch)) {
-            gbk_ += '\xFF';  // one of a pair's two
-        } else {
-            gbk_ += "\xFF\xFF";
+namespace {
+
+using Byte = unsigned char;
+constexpr qsizetype kMarkEvery = 16;
+// A step over bytes that belong to no character the view shows.
+constexpr char32_t kRawBytes = 0xFFFFFFFF;
+
+char16_t unitAt(const Byte* d, qsizetype at, bool bigEndian) {
+    return bigEndian ? char16_t(d[at] << 8 | d[at + 1]) : char16_t(d[at] | d[at + 1] << 8);
+}
+
+// The next character as the encoding's view reads it, LineEnding::None: its
+// length in bytes and code point, or kRawBytes for bytes the view keeps raw.
+int step(const Byte* d, qsizetype size, qsizetype at, TextEncoding encoding, char32_t* cp) {
+    switch (encoding) {
+        case TextEncoding::Utf16Le:
+        case TextEncoding::Utf16Be: {
+            const bool big = encoding == TextEncoding::Utf16Be;
+            if (at + 1 >= size) {
+                *cp = kRawBytes;
+                return 1;
+            }
+            const char16_t unit = unitAt(d, at, big);
+            if (QChar::isHighSurrogate(unit) && at + 3 < size &&
+                QChar::isLowSurrogate(unitAt(d, at + 2, big))) {
+                *cp = QChar::surrogateToUcs4(unit, unitAt(d, at + 2, big));
+                return 4;
+            }
+            *cp = QChar::isSurrogate(unit) || isKeptAsRawBytes(unit) ? kRawBytes : unit;
+            return 2;
+        }
+        default: {
+            const int length = encoding == TextEncoding::Utf8
+                                   ? UnicodeCodec::utf8SequenceAt(d, size, at, cp)
+                                   : Gb18030Codec::sequenceAt(d, size, at, cp);
+            if (length > 0 && !isKeptAsRawBytes(*cp)) return length;
+            *cp = kRawBytes;
+            return 1;
         }
     }
-    gbkStarts_.push_back(static_cast<quint32>(gbk_.size()));
+}
+
+// The GBK bytes of one step (up to four); returns how many.
+int gbkBytes(char32_t cp, int length, const quint16* table, char* out) {
+    if (cp == kRawBytes) {
+        std::memset(out, 0xFF, static_cast<size_t>(length));
+        return length;
+    }
+    if (cp < 0x80) {
+        out[0] = static_cast<char>(cp);
+        return 1;
+    }
+    const quint16 pair = cp < 0x10000 ? table[cp] : 0;
+    out[0] = pair ? static_cast<char>(pair >> 8) : '\xFF';
+    out[1] = pair ? static_cast<char>(pair & 0xFF) : '\xFF';
+    return 2;
+}
+
+uint64_t load64(const Byte* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+}  // namespace
+
+GbkTranscript::GbkTranscript(const QByteArray& bytes, TextEncoding encoding)
+    : source_(bytes), encoding_(encoding) {
+    const auto* d = reinterpret_cast<const Byte*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    const quint16* table = GbkCodec::encodeTable();
+    // No step gives more GBK bytes than it reads.
+    gbk_ = QByteArray(size + 8, Qt::Uninitialized);
+    char* out = gbk_.data();
+    char* const begin = out;
+    markGbk_.reserve(static_cast<size_t>(size / kMarkEvery + 2));
+    markSource_.reserve(static_cast<size_t>(size / kMarkEvery + 2));
+    qsizetype nextMark = 0;
+    for (qsizetype i = 0; i < size;) {
+        if (out - begin >= nextMark) {
+            markGbk_.push_back(static_cast<quint32>(out - begin));
+            markSource_.push_back(static_cast<quint32>(i));
+            nextMark += kMarkEvery;
+        }
+        // ASCII runs of UTF-8 and GB18030 are copied as they are.
+        if (encoding != TextEncoding::Utf16Le && encoding != TextEncoding::Utf16Be &&
+            out - begin + 8 <= nextMark && i + 8 <= size &&
+            (load64(d + i) & 0x8080808080808080ULL) == 0) {
+            std::memcpy(out, d + i, 8);
+            out += 8;
+            i += 8;
+            continue;
+        }
+        // The common case of UTF-8 Chinese and punctuation, E1-EF but ED (no
+        // overlong or surrogate there) and two continuation bytes, read here;
+        // everything else by the general step.
+        if (encoding == TextEncoding::Utf8 && i + 3 <= size && d[i] >= 0xE1 && d[i] != 0xED &&
+            d[i] <= 0xEF && (d[i + 1] & 0xC0) == 0x80 && (d[i + 2] & 0xC0) == 0x80) {
+            const char32_t cp = (d[i] & 0x0F) << 12 | (d[i + 1] & 0x3F) << 6 | (d[i + 2] & 0x3F);
+            if (const quint16 pair = table[cp]) {
+                *out++ = static_cast<char>(pair >> 8);
+                *out++ = static_cast<char>(pair & 0xFF);
+                i += 3;
+                continue;
+            }
+        }
+        char32_t cp;
+        const int length = step(d, size, i, encoding, &cp);
+        out += gbkBytes(cp, length, table, out);
+        i += length;
+    }
+    gbk_.resize(out - begin);
+    markGbk_.push_back(static_cast<quint32>(gbk_.size()));
+    markSource_.push_back(static_cast<quint32>(size));
 }
 
 qsizetype GbkTranscript::sourceOffset(qsizetype gbkOffset) const {
-    const auto after = std::upper_bound(gbkStarts_.begin(), gbkStarts_.end(),
-                                        static_cast<quint32>(std::max<qsizetype>(0, gbkOffset)));
-    return sourceStarts_[static_cast<size_t>(
-        std::max<qsizetype>(0, after - gbkStarts_.begin() - 1))];
+    gbkOffset = std::clamp<qsizetype>(gbkOffset, 0, gbk_.size());
+    // The mark of the offset's block, or of the block before when the block's
+    // first character starts after the offset.
+    auto k = std::min(static_cast<size_t>(gbkOffset / kMarkEvery), markGbk_.size() - 1);
+    if (markGbk_[k] > gbkOffset && k > 0) --k;
+    qsizetype at = markSource_[k];
+    qsizetype g = markGbk_[k];
+    const auto* d = reinterpret_cast<const Byte*>(source_.constData());
+    const quint16* table = GbkCodec::encodeTable();
+    while (at < source_.size()) {
+        char32_t cp;
+        char scratch[4];
+        const int length = step(d, source_.size(), at, encoding_, &cp);
+        const int width = gbkBytes(cp, length, table, scratch);
+        if (g + width > gbkOffset) break;
+        g += width;
+        at += length;
+    }
+    return at;
 }

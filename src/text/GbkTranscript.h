@@ -12,20 +12,23 @@
 // outside any character becomes FF; no form GBK text gives holds FF, so they
 // match nothing. Line breaks, a byte-order mark and every other character
 // keep their place, so a hit in the transcript is a hit of the same text.
+// Characters are cut as the document's view cuts them.
 class GbkTranscript {
   public:
     GbkTranscript(const QByteArray& bytes, TextEncoding encoding);
 
     const QByteArray& gbk() const { return gbk_; }
     // The document's byte offset of the character that starts at `gbkOffset`
-    // (of one that holds it, inside a character); gbk().size() gives the
+    // (of the one that holds it, inside a character); gbk().size() gives the
     // document's size.
     qsizetype sourceOffset(qsizetype gbkOffset) const;
 
   private:
+    QByteArray source_;
+    TextEncoding encoding_;
     QByteArray gbk_;
-    // Per unit of the decoded text, then one past the last: where it starts
-    // in the transcript and in the document.
-    std::vector<quint32> gbkStarts_;
-    std::vector<quint32> sourceStarts_;
+    // Where the first character starting in each 16-byte block of the
+    // transcript starts, in the transcript and in the document, and the
+    // transcript's end; the way back walks on from the mark before.
+    std::vector<quint32> markGbk_, markSource_;
 };

@@ -1,5 +1,7 @@
 #include "text/UnicodeCodec.h"
 
+#include <cstring>
+
 #include "text/RawBytes.h"
 
 namespace UnicodeCodec {
@@ -74,10 +76,30 @@ struct Sink {
 
 }  // namespace
 
+int utf8SequenceAt(const unsigned char* d, qsizetype size, qsizetype at, char32_t* cp) {
+    return sequenceLength(d, size, at, cp);
+}
+
 bool isValidUtf8(const QByteArray& bytes, bool* multiByte) {
     const auto* d = reinterpret_cast<const unsigned char*>(bytes.constData());
     *multiByte = false;
     for (qsizetype i = 0; i < bytes.size();) {
+        // Runs of ASCII eight bytes at a time.
+        if (i + 8 <= bytes.size()) {
+            quint64 word;
+            std::memcpy(&word, d + i, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        // Three-byte characters that need no range check: most Chinese text.
+        if (i + 3 <= bytes.size() && d[i] >= 0xE1 && d[i] <= 0xEF && d[i] != 0xED &&
+            isContinuation(d[i + 1]) && isContinuation(d[i + 2])) {
+            *multiByte = true;
+            i += 3;
+            continue;
+        }
         char32_t cp;
         const int length = sequenceLength(d, bytes.size(), i, &cp);
         if (length == 0) return false;

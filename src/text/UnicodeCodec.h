@@ -23,6 +23,8 @@ using LineEnding = GbkCodec::LineEnding;
 // True when the bytes are well-formed UTF-8; `multiByte` says whether any
 // character takes more than one byte.
 bool isValidUtf8(const QByteArray& bytes, bool* multiByte);
+// The length of the well-formed UTF-8 sequence at `at` and its character, or 0.
+int utf8SequenceAt(const unsigned char* d, qsizetype size, qsizetype at, char32_t* cp);
 
 QString decodeUtf8(const QByteArray& bytes, LineEnding lineEnding, std::vector<quint32>* offsets);
 QByteArray encodeUtf8(const QString& text, LineEnding lineEnding, QString* unencodable);
