@@ -1,13 +1,16 @@
 // The scan against the plainest search there is: every hit is an unexcused
-// occurrence of its wrong form on a character boundary, and none is missed.
+// occurrence of its wrong form on a character boundary, and none is missed;
+// and the same text in UTF-8 or UTF-16 gives the same hits, placed in its bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "FuzzCheck.h"
 #include "FuzzText.h"
+#include "proofread/DocumentScan.h"
 #include "proofread/Scanner.h"
 #include "text/GbkCodec.h"
+#include "text/TextCodec.h"
 
 namespace {
 
@@ -98,6 +101,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(GbkCodec::isCharacterBoundary(doc, hit.start - 1 + hit.length));
         }
         FUZZ_CHECK(hits == expected);
+    }
+
+    if (!GbkCodec::isWholeCharacters(doc)) return 0;
+    const QString text = GbkCodec::decode(doc);
+    const Scanner scanner(entries);
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Utf16Be}) {
+        const QByteArray bytes =
+            TextCodec::encode(text, encoding, GbkCodec::LineEnding::None, nullptr);
+        const std::vector<Hit> hits = scanDocument(scanner, bytes, encoding);
+        FUZZ_CHECK(hits.size() == expected.size());
+        for (size_t i = 0; i < hits.size(); ++i) {
+            FUZZ_CHECK(hits[i].entry == expected[i].entry);
+            FUZZ_CHECK(bytes.mid(hits[i].start - 1, hits[i].length) ==
+                       TextCodec::recodeGbk(entries[size_t(hits[i].entry)].wrong, encoding));
+            FUZZ_CHECK(TextCodec::decode(bytes.left(hits[i].start - 1), encoding,
+                                         GbkCodec::LineEnding::None)
+                           .size() == GbkCodec::decode(doc.left(expected[i].start - 1)).size());
+        }
     }
     return 0;
 }
