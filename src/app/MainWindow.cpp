@@ -165,6 +165,7 @@ void MainWindow::buildMenus() {
     QMenu* run = named(mainMenu->addMenu(QStringLiteral(" &R.运行 ")), "menuRun");
     menuProofread = item(run, "校对", "menuProofread", &MainWindow::runProofread);
     menuCorrect = item(run, "修改", "menuCorrect", &MainWindow::runCorrection);
+    menuUndoCorrection = item(run, "撤销修改", "menuUndoCorrection", &MainWindow::undoCorrection);
 
     QMenu* library = named(mainMenu->addMenu(QStringLiteral(" &B.词库 ")), "menuLibrary");
     menuAddWord = item(library, "增加词汇", "menuAddWord", &MainWindow::showWordLibrary);

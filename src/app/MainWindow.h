@@ -76,6 +76,7 @@ class MainWindow : public QMainWindow {
     void runProofread();
     void showSelectedHit();
     void runCorrection();
+    void undoCorrection();
 
     // Word library, online exchange, user information.
     void showWordLibrary();
@@ -179,6 +180,7 @@ class MainWindow : public QMainWindow {
     QAction* menuClose = nullptr;
     QAction* menuProofread = nullptr;
     QAction* menuCorrect = nullptr;
+    QAction* menuUndoCorrection = nullptr;
     QAction* menuAddWord = nullptr;
     QAction* menuSubmitWords = nullptr;
     QAction* menuUpdateWords = nullptr;

@@ -4,11 +4,15 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "documents/DocumentFile.h"
 #include "documents/MappedDocument.h"
 #include "library/LibrarySource.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
+#include "proofread/CorrectionDiff.h"
+#include "proofread/CorrectionJournal.h"
 #include "proofread/Corrector.h"
 #include "proofread/DocumentScan.h"
 #include "proofread/HitPosition.h"
@@ -21,20 +25,27 @@ namespace {
 
 constexpr char kUsage[] =
     "用法：tavrel-check [--library PATH] [--mode quick|fine|professional]\n"
-    "                   [--encoding auto|gbk|gb18030|utf-8|utf-16le|utf-16be] [--fix] PATH...\n"
+    "                   [--encoding auto|gbk|gb18030|utf-8|utf-16le|utf-16be] [--fix|--diff] "
+    "PATH...\n"
+    "      tavrel-check --undo\n"
     "校对文档（*.fbd、*.txt、*.htm、*.html）；目录取其中的文档。\n"
     "每处错误在标准输出占一行：序号、文件名、位置、误、正，以TAB分隔。\n"
     "  --library PATH  词库文件，或首行为 tgrade tclass terror tright tbut 的UTF-8文本\n"
     "  --mode MODE     quick（默认，基本）、fine（基本、高级）、professional（全部）\n"
     "  --encoding ENC  文档的编码，auto（默认）按内容识别：字节顺序标记、HTML的charset、\n"
     "                  UTF-8、GB18030，否则GBK\n"
-    "  --fix           改正每一处错误并保存文档\n"
-    "退出码：0 无错误，1 有错误（--fix：有未改正的），2 用法错误或文件无法读取。\n";
+    "  --fix           改正每一处错误并保存文档（可以 --undo 撤销）\n"
+    "  --diff          以统一差异格式（unified diff）显示 --fix 将作的修改，不写文件\n"
+    "  --undo          撤销最近一次修改（本程序或窗口的“修改”），只恢复此后未被改动的文档\n"
+    "退出码：0 无错误，1 有错误（--fix：有未改正的；--diff：有要修改的；--undo：有未能撤销的），\n"
+    "2 用法错误或文件无法读取（--undo：没有可撤销的修改）。\n";
 
 struct Options {
     QString library;
     ProofreadMode mode = ProofreadMode::Quick;
     bool fix = false;
+    bool diff = false;
+    bool undo = false;
     std::optional<TextEncoding> encoding;  // none: told per document
     QStringList paths;
 };
@@ -57,6 +68,10 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
             return Parsed::Version;
         } else if (a == QLatin1String("--fix")) {
             options.fix = true;
+        } else if (a == QLatin1String("--diff")) {
+            options.diff = true;
+        } else if (a == QLatin1String("--undo")) {
+            options.undo = true;
         } else if (a == QLatin1String("--library") || a == QLatin1String("--mode") ||
                    a == QLatin1String("--encoding")) {
             if (i + 1 == args.size()) {
@@ -90,8 +105,13 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
             return Parsed::Error;
         }
     }
-    if (options.paths.isEmpty()) {
-        error = QStringLiteral("没有要校对的文件");
+    if (int(options.fix) + int(options.diff) + int(options.undo) > 1) {
+        error = QStringLiteral("--fix、--diff、--undo 只能用一个");
+        return Parsed::Error;
+    }
+    if (options.undo != options.paths.isEmpty()) {
+        error =
+            options.undo ? QStringLiteral("--undo 不带文件") : QStringLiteral("没有要校对的文件");
         return Parsed::Error;
     }
     return Parsed::Run;
@@ -101,10 +121,31 @@ constexpr qsizetype kOutputPiece = 64 * 1024;
 
 QByteArray utf8(const QByteArray& gbkText) { return GbkCodec::decode(gbkText).toUtf8(); }
 
+// Undoes the most recent correction run: 0 all restored, 1 some left alone
+// (each named), 2 nothing to undo or no journal to read.
+int undoLastRun(const QString& journalDirectory, const std::function<void(const QString&)>& say) {
+    const CorrectionJournal journal(journalDirectory);
+    QString error;
+    const std::optional<CorrectionJournal::RunRecord> run = journal.lastRun(&error);
+    if (!run) {
+        say(QStringLiteral("tavrel-check：") +
+            (error.isEmpty() ? QStringLiteral("没有可撤销的修改") : error));
+        return 2;
+    }
+    const CorrectionJournal::UndoResult result = journal.undo(*run);
+    for (const QString& path : result.leftAlone)
+        say(QStringLiteral("未能撤销 ") + displayName(path) +
+            QStringLiteral("：文档在修改后已被改动或无法读写"));
+    say(QStringLiteral("撤销完毕：恢复 %1 个文件，未能撤销 %2 个")
+            .arg(result.restored.size())
+            .arg(result.leftAlone.size()));
+    return result.leftAlone.isEmpty() ? 0 : 1;
+}
+
 }  // namespace
 
-int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryPath, QIODevice& out,
-                    QIODevice& err) {
+int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryPath,
+                    const QString& journalDirectory, QIODevice& out, QIODevice& err) {
     auto say = [&](const QString& line) { err.write(line.toUtf8() + '\n'); };
     Options options;
     QString error;
@@ -122,6 +163,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         case Parsed::Run:
             break;
     }
+    if (options.undo) return undoLastRun(journalDirectory, say);
 
     std::optional<std::vector<WordEntry>> entries;
     if (options.library.isEmpty()) {
@@ -158,6 +200,9 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
 
     qsizetype number = 0;
     size_t skipped = 0;
+    bool changes = false;  // --diff: something to change
+    const CorrectionJournal journal(journalDirectory);
+    CorrectionJournal::Run run = journal.startRun("tavrel-check");
     // Each entry's forms in UTF-8 and its rows' common tail, made when first needed.
     std::vector<QByteArray> rowTails(scanner.entries().size());
     for (const QString& path : documents) {
@@ -182,6 +227,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         // Written a piece at a time through one reused buffer.
         QByteArray lines;
         lines.reserve(kOutputPiece + 256);
+        const bool correcting = options.fix || options.diff;
         for (const Hit& hit : scanDocument(scanner, text, encoding)) {
             const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
             QByteArray& tail = rowTails[static_cast<size_t>(hit.entry)];
@@ -193,21 +239,26 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             HitPosition{hit.start, hit.start + hit.length - 1}.appendTo(lines);
             lines += tail;
             if (lines.size() >= kOutputPiece) {
-                out.write(lines);
+                if (!options.diff) out.write(lines);
                 lines.resize(0);  // keeps its room
             }
-            if (options.fix)
+            if (correcting)
                 rows.push_back({hit.start, TextCodec::recodeGbk(entry.wrong, encoding),
                                 TextCodec::recodeGbk(entry.right, encoding)});
         }
-        out.write(lines);
+        if (!options.diff) out.write(lines);
         if (rows.empty()) continue;
         // As the window's correction with every row ticked.
         const CorrectionResult result = applyCorrections(text, rows, encoding);
         skipped += result.skipped.size();
-        if (result.applied.empty()) {
+        const std::vector<CorrectionRow> applied = appliedRows(rows, result);
+        if (options.diff) {
+            out.write(unifiedDiff(shown, text, applied, encoding));
+            changes = changes || !applied.empty();
+        } else if (result.applied.empty()) {
             say(QStringLiteral("未修改 %1：跳过 %2 处").arg(shown).arg(result.skipped.size()));
-        } else if (!DocumentFile::write(path, result.text, &why, &document.version())) {
+        } else if (!run.record(path, text, result.text, applied, &why) ||
+                   !DocumentFile::write(path, result.text, &why, &document.version())) {
             // Another program's change since the read is left alone.
             say(QStringLiteral("tavrel-check：无法写入 ") + shown + QStringLiteral("：") + why);
             problem = true;
@@ -221,5 +272,6 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     say(QStringLiteral("%1 处, %2 个文件").arg(number).arg(documents.size()));
     if (problem) return 2;
     if (options.fix) return skipped > 0 ? 1 : 0;
+    if (options.diff) return changes ? 1 : 0;
     return number > 0 ? 1 : 0;
 }

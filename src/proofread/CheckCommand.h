@@ -12,5 +12,6 @@ class QIODevice;
 // Returns the exit status: 0 no hit (with --fix: every hit corrected), 1 hits
 // found (with --fix: some skipped), 2 a usage error or a document or library
 // that could not be read; 2 wins over 1.
-int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryPath, QIODevice& out,
-                    QIODevice& err);
+// Correction runs are recorded in, and undone from, `journalDirectory`.
+int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryPath,
+                    const QString& journalDirectory, QIODevice& out, QIODevice& err);

@@ -88,3 +88,13 @@ CorrectionResult applyCorrections(const QByteArray& text, const std::vector<Corr
     result.text += QByteArrayView(text).sliced(from);
     return result;
 }
+
+std::vector<CorrectionRow> appliedRows(const std::vector<CorrectionRow>& rows,
+                                       const CorrectionResult& result) {
+    std::vector<CorrectionRow> applied;
+    applied.reserve(result.applied.size());
+    for (size_t i : result.applied) applied.push_back(rows[i]);
+    std::sort(applied.begin(), applied.end(),
+              [](const CorrectionRow& a, const CorrectionRow& b) { return a.start < b.start; });
+    return applied;
+}

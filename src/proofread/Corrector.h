@@ -25,5 +25,9 @@ struct CorrectionResult {
 // before it (in the order given); otherwise it is skipped. Positions are
 // those of `text`: one replacement never moves another. Characters are those
 // of `encoding`.
+// The rows a correction applied, ascending by position: what it replaced.
+std::vector<CorrectionRow> appliedRows(const std::vector<CorrectionRow>& rows,
+                                       const CorrectionResult& result);
+
 CorrectionResult applyCorrections(const QByteArray& text, const std::vector<CorrectionRow>& rows,
                                   TextEncoding encoding = TextEncoding::Gbk);

@@ -5,9 +5,11 @@
 #include <QProgressBar>
 
 #include "app/MainWindow.h"
+#include "app/Platform.h"
 #include "app/ProgramState.h"
 #include "app/Prompter.h"
 #include "documents/DocumentFile.h"
+#include "proofread/CorrectionJournal.h"
 #include "proofread/Corrector.h"
 #include "proofread/HitTableModel.h"
 #include "text/FileName.h"
@@ -66,7 +68,10 @@ void MainWindow::runCorrection() {
 
     const QString directory = currentDirectory();
     QStringList failed;
+    QString journalError;  // why a document could not be recorded
     size_t skippedRows = 0;
+    CorrectionJournal::Run run =
+        CorrectionJournal(journalDirectory(platform.appDataDirectory())).startRun("tavrel");
     for (int j = 0; j < m && !exiting; ++j) {
         const QString& name = files[j];
         const QString path = documentPath(directory, name);
@@ -91,8 +96,13 @@ void MainWindow::runCorrection() {
             if (!result.applied.empty()) {
                 setStatusText(QStringLiteral("保存文件：") + displayName(path) +
                               QStringLiteral("…… "));
-                // Another program's change since the read is left alone.
-                if (DocumentFile::write(path, result.text, nullptr, &version)) {
+                // Recorded first, so that it can be undone; another program's
+                // change since the read is left alone.
+                QString why;
+                if (!run.record(path, *text, result.text, appliedRows(inFile, result), &why)) {
+                    failed.append(displayName(name));
+                    journalError = why;
+                } else if (DocumentFile::write(path, result.text, nullptr, &version)) {
                     // Only a document that was rewritten becomes the current
                     // one, so that Save never writes it into another file.
                     state.currentFilePath = path;
@@ -123,5 +133,38 @@ void MainWindow::runCorrection() {
     if (skippedRows > 0)
         done += QStringLiteral("\r\n已跳过的记录：") + QString::number(skippedRows) +
                 QStringLiteral("条");
+    if (!journalError.isEmpty()) done += QStringLiteral("\r\n") + journalError;
+    prompter.notify(Prompter::Icon::Information, kNotice, done);
+}
+
+void MainWindow::undoCorrection() {
+    const CorrectionJournal journal(journalDirectory(platform.appDataDirectory()));
+    QString error;
+    const std::optional<CorrectionJournal::RunRecord> run = journal.lastRun(&error);
+    if (!run) {
+        if (error.isEmpty())
+            prompter.notify(Prompter::Icon::Information, kNotice,
+                            QStringLiteral("没有可撤销的修改！"));
+        else
+            prompter.notify(Prompter::Icon::Error, kNotice, error);
+        return;
+    }
+    if (!prompter.confirm(
+            QStringLiteral("询问？"),
+            QStringLiteral("撤销最近一次修改（%1个文件）吗？").arg(run->documents.size())))
+        return;
+    // The shown document is read again afterwards.
+    if (!mayReplaceDocument()) return;
+    const CorrectionJournal::UndoResult result = journal.undo(*run);
+    // The rows' positions belong to the texts that were undone.
+    hitRows->clear();
+    if (!state.currentFilePath.isEmpty()) showDocument(state.currentFilePath);
+    setStatusText(QStringLiteral("撤销完毕！"));
+    QString done = QStringLiteral("撤销完毕！");
+    if (!result.leftAlone.isEmpty()) {
+        QStringList names;
+        for (const QString& path : result.leftAlone) names << displayName(path);
+        done += QStringLiteral("\r\n未能撤销的文件：") + names.join(QStringLiteral("、"));
+    }
     prompter.notify(Prompter::Icon::Information, kNotice, done);
 }

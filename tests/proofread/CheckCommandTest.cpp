@@ -51,7 +51,8 @@ class CheckCommandTest : public ::testing::Test {
         QBuffer out, err;
         out.open(QIODevice::WriteOnly);
         err.open(QIODevice::WriteOnly);
-        const int status = runCheckCommand(args, path(QStringLiteral("prog/jdck.mdb")), out, err);
+        const int status = runCheckCommand(args, path(QStringLiteral("prog/jdck.mdb")),
+                                           path(QStringLiteral("journal")), out, err);
         return {status, out.data(), err.data()};
     }
 };

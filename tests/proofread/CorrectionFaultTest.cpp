@@ -3,6 +3,7 @@
 #include <QBuffer>
 
 #include "proofread/CheckCommand.h"
+#include "proofread/CorrectionJournal.h"
 #include "support/ConcurrentWriter.h"
 #include "support/KillDuringRun.h"
 #include "support/SmallDisk.h"
@@ -82,7 +83,7 @@ TEST_F(CorrectionDiskTest, TheCommandLineFixOnAFullDiskKeepsTheFileAndFails) {
     err.open(QIODevice::WriteOnly);
     const int status = runCheckCommand(
         {QStringLiteral("--fix"), QStringLiteral("--library"), library, disk.path()}, libraryPath(),
-        out, err);
+        journalDirectory(platform.appDataDir), out, err);
     EXPECT_EQ(status, 2);
     const QString said = QString::fromUtf8(err.data());
     EXPECT_TRUE(said.contains(QStringLiteral("无法写入 ") + disk.filePath(QStringLiteral("b.txt"))))
@@ -118,7 +119,7 @@ TEST_F(CorrectionDiskTest, AConcurrentChangeIsNeverOverwritten) {
             err.open(QIODevice::WriteOnly);
             EXPECT_EQ(runCheckCommand(
                           {QStringLiteral("--fix"), QStringLiteral("--library"), library, docs},
-                          libraryPath(), out, err),
+                          libraryPath(), journalDirectory(platform.appDataDir), out, err),
                       2);
             EXPECT_TRUE(QString::fromUtf8(err.data())
                             .contains(QStringLiteral("无法写入 ") + a +

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "proofread/CheckCommand.h"
+#include "proofread/CorrectionJournal.h"
 #include "proofread/HitTableModel.h"
 #include "support/BytePath.h"
 #include "support/FileSizeLimit.h"
@@ -147,7 +148,7 @@ TEST_F(CorrectionWindowTest, YesRewritesExactlyTheTickedHits) {
 
 TEST_F(CorrectionWindowTest, WhatCouldNotBeDoneIsNamedAndSaveStaysWithItsFile) {
     addEntry("基本", "按装", "安装");
-    const QByteArray big = gbk(QStringLiteral("按装")) + QByteArray(64, 'x');
+    const QByteArray big = gbk(QStringLiteral("按装")) + QByteArray(2000, 'x');
     writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("按装")));
     writeDocument(QStringLiteral("b.txt"), big);
     writeDocument(QStringLiteral("c.txt"), gbk(QStringLiteral("按装")));
@@ -161,8 +162,9 @@ TEST_F(CorrectionWindowTest, WhatCouldNotBeDoneIsNamedAndSaveStaysWithItsFile) {
 
     QString notice;
     {
-        // b's new content cannot be written; a's small one can.
-        const FileSizeLimit full(16);
+        // b's new content cannot be written; a's small one, and the journal's
+        // entries, can.
+        const FileSizeLimit full(1024);
         notice = correct();
     }
     EXPECT_EQ(notice,
@@ -244,7 +246,7 @@ TEST_F(CorrectionWindowTest, TheCommandLineFixesWhatTheWindowCorrects) {
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
     runCheckCommand({QStringLiteral("--library"), libraryPath(), QStringLiteral("--fix"), copies},
-                    QString(), out, err);
+                    QString(), journalDirectory(platform.appDataDir), out, err);
     for (int i = 0; i < 3; ++i) {
         const QByteArray windowBytes = readBytes(path(names[i]));
         EXPECT_EQ(readBytes(copies + QLatin1Char('/') + QLatin1String(names[i])), windowBytes)

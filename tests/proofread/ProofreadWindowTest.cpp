@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "proofread/CheckCommand.h"
+#include "proofread/CorrectionJournal.h"
 #include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
 #include "support/WindowFixture.h"
@@ -397,7 +398,7 @@ TEST_F(ProofreadWindowTest, TheCommandLineFindsWhatTheWindowFinds) {
     window.reset();  // the library is closed as at exit
     EXPECT_EQ(runCheckCommand({QStringLiteral("--library"), libraryPath(), QStringLiteral("--mode"),
                                QStringLiteral("fine"), documents()},
-                              QString(), out, err),
+                              QString(), journalDirectory(platform.appDataDir), out, err),
               1);
     EXPECT_GT(windowRows.count('\n'), 3);
     EXPECT_EQ(out.data(), windowRows);

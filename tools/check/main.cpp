@@ -8,8 +8,10 @@
 
 #include <unistd.h>
 
+#include "app/SystemPlatform.h"
 #include "app/ToolMain.h"
 #include "proofread/CheckCommand.h"
+#include "proofread/CorrectionJournal.h"
 
 namespace {
 
@@ -33,5 +35,10 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
 #endif
-    return runToolMain(argc, argv, runCheckCommand);
+    return runToolMain(
+        argc, argv,
+        [](const QStringList& arguments, const QString& library, QIODevice& out, QIODevice& err) {
+            return runCheckCommand(arguments, library, journalDirectory(systemAppDataDirectory()),
+                                   out, err);
+        });
 }
