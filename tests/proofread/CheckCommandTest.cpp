@@ -236,6 +236,82 @@ TEST_F(CheckCommandTest, FixCorrectsEveryHitAndSaysWhatItSkipped) {
     EXPECT_EQ(QFileInfo(a).lastModified(), before);
 }
 
+TEST_F(CheckCommandTest, FixedRunsUndoInTurnExceptDocumentsChangedSince) {
+    auto library = [&](const char* name, const char* wrong, const char* right) {
+        return write(QString::fromLatin1(name),
+                     QStringLiteral("tgrade\ttclass\tterror\ttright\ttbut\n基本\t通用\t%1\t%2\t\n")
+                         .arg(QString::fromUtf8(wrong), QString::fromUtf8(right))
+                         .toUtf8());
+    };
+    auto bytes = [](const QString& p) {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
+    };
+    const QString first = library("1.tsv", "按装", "安装好"),
+                  second = library("2.tsv", "装好", "置");
+    const QByteArray gbkText = gbk(QStringLiteral("他按装了，\r\n又按装了")),
+                     utf8Text = QStringLiteral("我按装了😀").toUtf8();
+    const QString a = write(QStringLiteral("docs/a.txt"), gbkText);
+    const QString u = write(QStringLiteral("docs/u.txt"), utf8Text);
+    const QString c = write(QStringLiteral("docs/c.txt"), gbk(QStringLiteral("按装")));
+    const QString docs = path(QStringLiteral("docs"));
+    EXPECT_EQ(run({QStringLiteral("--undo")}).status, 2);  // nothing to undo yet
+
+    ASSERT_EQ(run({QStringLiteral("--library"), first, QStringLiteral("--fix"), docs}).status, 0);
+    const QByteArray gbkFixed = bytes(a), utf8Fixed = bytes(u);
+    EXPECT_EQ(utf8Fixed, QStringLiteral("我安装好了😀").toUtf8());
+    ASSERT_EQ(run({QStringLiteral("--library"), second, QStringLiteral("--fix"), docs}).status, 0);
+    EXPECT_EQ(bytes(a), gbk(QStringLiteral("他安置了，\r\n又安置了")));
+    write(QStringLiteral("docs/c.txt"), gbk(QStringLiteral("改过")));  // by hand, after both runs
+
+    // The second run first, then the first; c.txt is named and kept both times.
+    for (const QByteArray& gbkExpected : {gbkFixed, gbkText}) {
+        const Result undone = run({QStringLiteral("--undo")});
+        EXPECT_EQ(undone.status, 1);
+        EXPECT_TRUE(undone.err.contains(("未能撤销 " + c).toUtf8())) << undone.err.constData();
+        EXPECT_EQ(bytes(a), gbkExpected);
+        EXPECT_EQ(bytes(c), gbk(QStringLiteral("改过")));
+    }
+    EXPECT_EQ(bytes(u), utf8Text);
+    EXPECT_EQ(run({QStringLiteral("--undo")}).status, 2);
+
+    // The journal keeps the last 20 runs.
+    for (int i = 0; i < 22; ++i) {
+        write(QStringLiteral("docs/a.txt"), gbkText);
+        ASSERT_EQ(run({QStringLiteral("--library"), first, QStringLiteral("--fix"), a}).status, 0);
+    }
+    EXPECT_EQ(QDir(path(QStringLiteral("journal"))).entryList(QDir::Files).size(), 20);
+}
+
+TEST_F(CheckCommandTest, DiffShowsWhatFixWouldDoAndWritesNothing) {
+    const QString lib = library();
+    QByteArray text;
+    for (int i = 1; i <= 12; ++i) text += gbk(QStringLiteral("第%1行\n").arg(i));
+    text.replace(gbk(QStringLiteral("第2行")), gbk(QStringLiteral("按装")));
+    text.replace(gbk(QStringLiteral("第11行")), gbk(QStringLiteral("按装按装")));
+    const QString doc = write(QStringLiteral("d.txt"), text + gbk(QStringLiteral("尾按装")));
+    const QString clean = write(QStringLiteral("clean.txt"), gbk(QStringLiteral("安装")));
+    const Result diff =
+        run({QStringLiteral("--library"), lib, QStringLiteral("--diff"), doc, clean});
+    EXPECT_EQ(diff.status, 1);
+    EXPECT_EQ(
+        QString::fromUtf8(diff.out),
+        QStringLiteral("--- %1\n+++ %1\n"
+                       "@@ -1,5 +1,5 @@\n 第1行\n-按装\n+安装\n 第3行\n 第4行\n 第5行\n"
+                       "@@ -8,6 +8,6 @@\n 第8行\n 第9行\n 第10行\n-按装按装\n+安装安装\n 第12行\n"
+                       "-尾按装\n\\ No newline at end of file\n"
+                       "+尾安装\n\\ No newline at end of file\n")
+            .arg(doc));
+    QFile unchanged(doc);
+    ASSERT_TRUE(unchanged.open(QIODevice::ReadOnly));
+    EXPECT_EQ(unchanged.readAll(), text + gbk(QStringLiteral("尾按装")));
+    const Result none = run({QStringLiteral("--library"), lib, QStringLiteral("--diff"), clean});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_TRUE(none.out.isEmpty());
+    EXPECT_EQ(run({QStringLiteral("--diff"), QStringLiteral("--fix"), clean}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--undo"), clean}).status, 2);
+}
+
 TEST_F(CheckCommandTest, WithoutLibraryANewInstallationGetsTheStarterLibrary) {
     const QString doc = write(QStringLiteral("a.txt"), gbk(QStringLiteral("工程峻工，脱颍而出")));
     QDir().mkpath(path(QStringLiteral("prog")));

@@ -179,7 +179,9 @@ class CorrectionKillTest : public ::testing::Test {
     }
     // Kills the program as soon as the k-th document changes on disk, or a
     // little later, for several k; returns how many kills came mid-run.
-    int killRounds(const QString& program, const QStringList& arguments) {
+    // `afterKill`, when given, runs after each round's check.
+    int killRounds(const QString& program, const QStringList& arguments,
+                   const std::function<void(int corrected)>& afterKill = {}) {
         struct Round {
             int k;
             int delayUs;
@@ -194,6 +196,7 @@ class CorrectionKillTest : public ::testing::Test {
             const int corrected = expectEachOldOrNew();
             EXPECT_GE(corrected, killed ? round.k - 1 : kFiles) << "kill at " << round.k;
             if (killed && corrected < kFiles) ++midRun;
+            if (afterKill) afterKill(corrected);
         }
         return midRun;
     }
@@ -207,9 +210,21 @@ TEST_F(CorrectionKillTest, TheCommandLineFixKilledLeavesEachDocumentOldOrNew) {
             QStringLiteral("基本\t通用\t按装\t安装好\t\n").toUtf8());
     f.close();
     makeDocuments(4000);  // about 160 KB each
+    // The journal of the killed runs, in a data directory of this test's own.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
+    const QString check = qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-check");
     const int midRun =
-        killRounds(qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-check"),
-                   {QStringLiteral("--fix"), QStringLiteral("--library"), library, docs});
+        killRounds(check, {QStringLiteral("--fix"), QStringLiteral("--library"), library, docs},
+                   [&](int corrected) {
+                       // What the killed run wrote is undone, exactly.
+                       const int status = runToEnd(check, {QStringLiteral("--undo")});
+                       if (corrected > 0)
+                           EXPECT_EQ(status, 0);
+                       else
+                           EXPECT_NE(status, 1);  // nothing recorded, or nothing replaced
+                       EXPECT_EQ(expectEachOldOrNew(), 0);
+                   });
+    qunsetenv("XDG_DATA_HOME");
     EXPECT_GE(midRun, 3);
 }
 

@@ -146,6 +146,48 @@ TEST_F(CorrectionWindowTest, YesRewritesExactlyTheTickedHits) {
     EXPECT_EQ(readBytes(path("b.fbd")), gbk(QStringLiteral("好像安装\n")));
 }
 
+TEST_F(CorrectionWindowTest, UndoGivesBackTheLastRunExceptWhatChangedSince) {
+    addEntry("基本", "按装", "安装");
+    const QByteArray a = gbk(QStringLiteral("按装好了\r\n")), b = gbk(QStringLiteral("又按装"));
+    writeDocument(QStringLiteral("a.txt"), a);
+    writeDocument(QStringLiteral("b.txt"), b);
+    start();
+    prompter.expectMessage();
+    find("menuUndoCorrection")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("没有可撤销的修改！"));
+    changeDirectory(documents());
+    proofread();
+    EXPECT_EQ(correct(), QStringLiteral("修改完毕！"));
+    writeDocument(QStringLiteral("b.txt"), gbk(QStringLiteral("手改")));
+
+    prompter.expectMessage(Prompter::Answer::No);
+    find("menuUndoCorrection")->trigger();
+    const ScriptedPrompter::Message asked = prompter.messages.back();
+    EXPECT_EQ(asked.text, QStringLiteral("撤销最近一次修改（2个文件）吗？"));
+    EXPECT_EQ(asked.title, QStringLiteral("询问？"));
+    EXPECT_EQ(asked.icon, Prompter::Icon::Question);
+    EXPECT_EQ(asked.buttons, Prompter::Buttons::YesNo);
+    EXPECT_EQ(readBytes(path("a.txt")), gbk(QStringLiteral("安装好了\r\n")));
+    EXPECT_EQ(grid()->rowCount(), 2);
+
+    prompter.expectMessage(Prompter::Answer::Yes);
+    prompter.expectMessage();
+    find("menuUndoCorrection")->trigger();
+    EXPECT_TRUE(prompter.allAnswered());
+    EXPECT_EQ(prompter.messages.back().text,
+              QStringLiteral("撤销完毕！\r\n未能撤销的文件：") + path("b.txt"));
+    EXPECT_EQ(readBytes(path("a.txt")), a);
+    EXPECT_EQ(readBytes(path("b.txt")), gbk(QStringLiteral("手改")));
+    EXPECT_EQ(grid()->rowCount(), 0);  // its positions were those of the undone texts
+    // The shown document, b.txt (the last one corrected), is read again.
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("手改"));
+    EXPECT_FALSE(state.documentDirty);
+
+    prompter.expectMessage();
+    find("menuUndoCorrection")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("没有可撤销的修改！"));
+}
+
 TEST_F(CorrectionWindowTest, WhatCouldNotBeDoneIsNamedAndSaveStaysWithItsFile) {
     addEntry("基本", "按装", "安装");
     const QByteArray big = gbk(QStringLiteral("按装")) + QByteArray(2000, 'x');
