@@ -1,6 +1,7 @@
 #include "text/GbkTranscript.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "text/Gb18030Codec.h"
@@ -73,52 +74,93 @@ uint64_t load64(const Byte* p) {
 
 }  // namespace
 
+namespace {
+
+// The transcription loop, made once per encoding so that the common
+// characters of each take no test of the encoding.
+template <TextEncoding kEncoding>
+char* transcribe(const Byte* d, qsizetype size, char* const begin, std::vector<quint32>& markGbk,
+                 std::vector<quint32>& markSource, qsizetype markEvery) {
+    const quint16* table = GbkCodec::encodeTable();
+    constexpr bool kAsciiRuns =
+        kEncoding == TextEncoding::Utf8 || kEncoding == TextEncoding::Gb18030;
+    char* out = begin;
+    qsizetype nextMark = 0;
+    for (qsizetype i = 0; i < size;) {
+        if (out - begin >= nextMark) {
+            markGbk.push_back(static_cast<quint32>(out - begin));
+            markSource.push_back(static_cast<quint32>(i));
+            nextMark += markEvery;
+        }
+        if constexpr (kAsciiRuns) {
+            if (i + 8 <= size) {
+                const uint64_t w = load64(d + i);
+                // ASCII runs are copied as they are.
+                if ((w & 0x8080808080808080ULL) == 0 && out - begin + 8 <= nextMark) {
+                    std::memcpy(out, d + i, 8);
+                    out += 8;
+                    i += 8;
+                    continue;
+                }
+                // Most UTF-8 Chinese and punctuation: E1-EF but ED (no
+                // overlong or surrogate there) and two continuation bytes.
+                const auto w3 = static_cast<uint32_t>(w);
+                if (kEncoding == TextEncoding::Utf8 && std::endian::native == std::endian::little &&
+                    (w3 & 0xC0C0F0U) == 0x8080E0U && (w3 & 0xFF) != 0xE0 && (w3 & 0xFF) != 0xED) {
+                    const char32_t cp =
+                        (w3 & 0x0F) << 12 | (w3 & 0x3F00) >> 2 | (w3 & 0x3F0000) >> 16;
+                    if (const quint16 pair = table[cp]) {
+                        out[0] = static_cast<char>(pair >> 8);
+                        out[1] = static_cast<char>(pair & 0xFF);
+                        out += 2;
+                        i += 3;
+                        continue;
+                    }
+                }
+            }
+        }
+        if (kAsciiRuns && d[i] < 0x80) {
+            *out++ = static_cast<char>(d[i++]);
+            continue;
+        }
+        char32_t cp;
+        const int length = step(d, size, i, kEncoding, &cp);
+        out += gbkBytes(cp, length, table, out);
+        i += length;
+    }
+    return out;
+}
+
+}  // namespace
+
 GbkTranscript::GbkTranscript(const QByteArray& bytes, TextEncoding encoding)
     : source_(bytes), encoding_(encoding) {
     const auto* d = reinterpret_cast<const Byte*>(bytes.constData());
     const qsizetype size = bytes.size();
-    const quint16* table = GbkCodec::encodeTable();
     // No step gives more GBK bytes than it reads.
     gbk_ = QByteArray(size + 8, Qt::Uninitialized);
-    char* out = gbk_.data();
-    char* const begin = out;
     markGbk_.reserve(static_cast<size_t>(size / kMarkEvery + 2));
     markSource_.reserve(static_cast<size_t>(size / kMarkEvery + 2));
-    qsizetype nextMark = 0;
-    for (qsizetype i = 0; i < size;) {
-        if (out - begin >= nextMark) {
-            markGbk_.push_back(static_cast<quint32>(out - begin));
-            markSource_.push_back(static_cast<quint32>(i));
-            nextMark += kMarkEvery;
-        }
-        // ASCII runs of UTF-8 and GB18030 are copied as they are.
-        if (encoding != TextEncoding::Utf16Le && encoding != TextEncoding::Utf16Be &&
-            out - begin + 8 <= nextMark && i + 8 <= size &&
-            (load64(d + i) & 0x8080808080808080ULL) == 0) {
-            std::memcpy(out, d + i, 8);
-            out += 8;
-            i += 8;
-            continue;
-        }
-        // The common case of UTF-8 Chinese and punctuation, E1-EF but ED (no
-        // overlong or surrogate there) and two continuation bytes, read here;
-        // everything else by the general step.
-        if (encoding == TextEncoding::Utf8 && i + 3 <= size && d[i] >= 0xE1 && d[i] != 0xED &&
-            d[i] <= 0xEF && (d[i + 1] & 0xC0) == 0x80 && (d[i + 2] & 0xC0) == 0x80) {
-            const char32_t cp = (d[i] & 0x0F) << 12 | (d[i + 1] & 0x3F) << 6 | (d[i + 2] & 0x3F);
-            if (const quint16 pair = table[cp]) {
-                *out++ = static_cast<char>(pair >> 8);
-                *out++ = static_cast<char>(pair & 0xFF);
-                i += 3;
-                continue;
-            }
-        }
-        char32_t cp;
-        const int length = step(d, size, i, encoding, &cp);
-        out += gbkBytes(cp, length, table, out);
-        i += length;
+    char* const begin = gbk_.data();
+    char* end = begin;
+    switch (encoding) {
+        case TextEncoding::Utf8:
+            end = transcribe<TextEncoding::Utf8>(d, size, begin, markGbk_, markSource_, kMarkEvery);
+            break;
+        case TextEncoding::Utf16Le:
+            end = transcribe<TextEncoding::Utf16Le>(d, size, begin, markGbk_, markSource_,
+                                                    kMarkEvery);
+            break;
+        case TextEncoding::Utf16Be:
+            end = transcribe<TextEncoding::Utf16Be>(d, size, begin, markGbk_, markSource_,
+                                                    kMarkEvery);
+            break;
+        default:
+            end = transcribe<TextEncoding::Gb18030>(d, size, begin, markGbk_, markSource_,
+                                                    kMarkEvery);
+            break;
     }
-    gbk_.resize(out - begin);
+    gbk_.resize(end - begin);
     markGbk_.push_back(static_cast<quint32>(gbk_.size()));
     markSource_.push_back(static_cast<quint32>(size));
 }
