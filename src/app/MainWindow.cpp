@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -135,6 +137,20 @@ void MainWindow::buildControls() {
     connect(fineModeRadio, &QRadioButton::clicked, this, [this] { selectFineMode(); });
     connect(resultGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { showSelectedHit(); });
+    // The keyboard stays in the hit list while its hits are shown: the
+    // editor's selection must show without focus too.
+    QPalette editorColours = documentEdit->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        editorColours.setColor(QPalette::Inactive, role,
+                               editorColours.color(QPalette::Active, role));
+    documentEdit->setPalette(editorColours);
+    resultGrid->installEventFilter(this);
+    // A click on a tick does not move the current row by itself: the row
+    // whose tick was clicked is the one shown.
+    connect(resultGrid, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        if (index.isValid() && index.row() != resultGrid->currentIndex().row())
+            resultGrid->setCurrentIndex(index);
+    });
 }
 
 void MainWindow::buildMenus() {
@@ -160,10 +176,14 @@ void MainWindow::buildMenus() {
     menuOpen = item(file, "打开", "menuOpen", &MainWindow::openDocuments);
     menuSave = item(file, "保存", "menuSave", &MainWindow::saveDocument);
     menuSaveAs = item(file, "另存为", "menuSaveAs", &MainWindow::saveDocumentAs);
+    menuOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    menuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    menuSaveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     menuClose = item(file, "关闭", "menuClose", &MainWindow::closeDocument);
 
     QMenu* run = named(mainMenu->addMenu(QStringLiteral(" &R.运行 ")), "menuRun");
     menuProofread = item(run, "校对", "menuProofread", &MainWindow::runProofread);
+    menuProofread->setShortcut(QKeySequence(Qt::Key_F5));
     menuCorrect = item(run, "修改", "menuCorrect", &MainWindow::runCorrection);
     menuUndoCorrection = item(run, "撤销修改", "menuUndoCorrection", &MainWindow::undoCorrection);
 
@@ -288,6 +308,27 @@ bool MainWindow::requireLibrary() {
 }
 
 void MainWindow::setStatusText(const QString& text) { statusPanel0->setText(text); }
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // In the hit list Space ticks the current row and Enter goes to its hit
+    // in the editor; no key there reaches the document.
+    if (watched == resultGrid && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const QModelIndex current = resultGrid->currentIndex();
+        if (key == Qt::Key_Space && current.isValid() && !busy) {
+            const QModelIndex tick = hitRows->index(current.row(), 5);
+            const bool ticked =
+                tick.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+            hitRows->setData(tick, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+            return true;
+        }
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current.isValid()) {
+            documentEdit->setFocus();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);

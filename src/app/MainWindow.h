@@ -86,6 +86,7 @@ class MainWindow : public QMainWindow {
     void showUserInfo();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;

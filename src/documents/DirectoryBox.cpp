@@ -12,9 +12,14 @@ constexpr int kPathRole = Qt::UserRole;
 DirectoryBox::DirectoryBox(QWidget* parent) : QListWidget(parent) {
     connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         const QString target = item->data(kPathRole).toString();
-        if (target.isEmpty() || target == current) return;
-        setDirectory(target);
+        if (target.isEmpty()) return;
+        // The directory shown, picked again, is listed again.
+        if (target != current) setDirectory(target);
         emit directoryChanged(current);
+    });
+    // A click is enough for the directory shown: its documents are listed again.
+    connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (item->data(kPathRole).toString() == current) emit directoryChanged(current);
     });
 }
 
@@ -29,6 +34,7 @@ void DirectoryBox::refill() {
     auto* here = new QListWidgetItem(
         current == QLatin1String("/") ? current : displayName(dir.dirName()), this);
     here->setToolTip(displayName(current));
+    here->setData(kPathRole, current);
     here->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     if (!dir.isRoot()) {
         auto* up = new QListWidgetItem(QStringLiteral(".."), this);

@@ -190,7 +190,11 @@ void MainWindow::runProofread() {
     progressBar->setValue(0);
     resultGrid->setEnabled(true);
     if (exiting) return;  // the window was closed during the scan
-    setStatusText(QStringLiteral("校对完毕！"));
+    QStringList withHits;
+    for (int r = 0; r < hitRows->rowCount(); ++r)
+        if (!withHits.contains(hitRows->row(r).file)) withHits << hitRows->row(r).file;
+    setStatusText(
+        QStringLiteral("校对完毕！共%1处，%2个文件").arg(hitRows->rowCount()).arg(withHits.size()));
     QString done = QStringLiteral("校对完毕！");
     if (!unreadable.isEmpty())
         done += QStringLiteral("\r\n未能读取的文件：") + unreadable.join(QStringLiteral("、"));
@@ -218,8 +222,9 @@ void MainWindow::showSelectedHit() {
         return;
     }
     if (statusPanel0->text() == kHitChanged) setStatusText(QString());
+    // The keyboard stays in the list, so that Up and Down step through the hits.
     selectBytes(hit.start - 1, hit.length);
-    documentEdit->setFocus();
+    documentEdit->ensureCursorVisible();
 }
 
 bool MainWindow::hitStillThere(qsizetype byteStart, const QByteArray& wrong) const {

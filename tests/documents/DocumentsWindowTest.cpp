@@ -42,6 +42,13 @@ TEST_F(DocumentsWindowTest, ChangingDirectoryListsDocumentsInPatternOrderAllTick
     EXPECT_EQ(grid->rowCount(), 0);
     EXPECT_TRUE(state.currentFilePath.isEmpty());
     EXPECT_TRUE(editor()->toPlainText().isEmpty());
+
+    // A click on the directory shown lists it again, with what came since.
+    writeDocument(QStringLiteral("new.txt"), "x");
+    auto* box = find<DirectoryBox>("directoryBox");
+    emit box->itemClicked(box->item(0));
+    EXPECT_EQ(listedFiles(),
+              QStringList({"a.fbd", "b.txt", "e.TXT", "new.txt", "c.htm", "d.html"}));
 }
 
 TEST_F(DocumentsWindowTest, ChangingDriveListsTheDrivesRoot) {

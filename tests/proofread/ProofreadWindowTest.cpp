@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBuffer>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -7,6 +8,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTest>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -77,7 +79,8 @@ TEST_F(ProofreadWindowTest, ScanListsEveryHitNumberedAcrossDocuments) {
     EXPECT_FALSE(find<QLabel>("busyLabel")->isVisible());
     EXPECT_FALSE(find<QProgressBar>("progressBar")->isVisible());
     EXPECT_EQ(find<QProgressBar>("progressBar")->value(), 0);
-    EXPECT_EQ(find<QLabel>("statusPanel0")->text(), QStringLiteral("校对完毕！"));
+    // How many hits in how many documents.
+    EXPECT_EQ(find<QLabel>("statusPanel0")->text(), QStringLiteral("校对完毕！共5处，3个文件"));
     EXPECT_EQ(state.currentFilePath, documents() + QStringLiteral("/d.txt"));
     EXPECT_EQ(editor()->toPlainText(), QStringLiteral("我的的书"));
     EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("的的"));
@@ -260,6 +263,72 @@ TEST_F(ProofreadWindowTest, EveryEncodingIsScannedShownCorrectedAndSavedInItsOwn
     EXPECT_EQ(prompter.messages.back().text, QStringLiteral("已保存文档！"));
     EXPECT_EQ(readBytes(documents() + QStringLiteral("/c.txt")),
               bytesOf(documentsOf[2], QStringLiteral("安装好了😀\r\n他的的确确按装了\r\n€")));
+}
+
+TEST_F(ProofreadWindowTest, TheHitsAreSteppedThroughAndTickedFromTheKeyboard) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "问题", "难题");
+    const QByteArray text = gbk(QStringLiteral("按装好了\n问题很多\n又按装了"));
+    writeDocument(QStringLiteral("a.txt"), text);
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 3);             // 按装 ×2, then 问题
+    QApplication::setActiveWindow(window.get());  // so that focus can be asked about
+
+    // The first click, on row 2's tick: that row is unticked and shown.
+    const QRect tick = view()->visualRect(grid()->index(1, 5));
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {},
+                      QPoint(tick.left() + 10, tick.center().y()));
+    EXPECT_EQ(view()->currentIndex().row(), 1);
+    EXPECT_EQ(grid()->index(1, 5).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
+    EXPECT_EQ(editor()->textCursor().block().blockNumber(), 2);
+
+    view()->setFocus();
+    pick(0);
+    EXPECT_TRUE(view()->hasFocus()) << "picking a hit keeps the keyboard in the list";
+    struct Step {
+        Qt::Key key;
+        int row;
+        const char* selected;
+        int line;
+        Qt::CheckState tick;
+    };
+    for (const Step& step : {Step{Qt::Key_Down, 1, "按装", 2, Qt::Unchecked},
+                             Step{Qt::Key_Down, 2, "问题", 1, Qt::Checked},
+                             Step{Qt::Key_Space, 2, "问题", 1, Qt::Unchecked},
+                             Step{Qt::Key_X, 2, "问题", 1, Qt::Unchecked},
+                             Step{Qt::Key_Up, 1, "按装", 2, Qt::Unchecked},
+                             Step{Qt::Key_Space, 1, "按装", 2, Qt::Checked}}) {
+        QTest::keyClick(view(), step.key);
+        SCOPED_TRACE(step.row);
+        EXPECT_EQ(view()->currentIndex().row(), step.row);
+        EXPECT_EQ(editor()->textCursor().selectedText(), QString::fromUtf8(step.selected));
+        EXPECT_EQ(editor()->textCursor().block().blockNumber(), step.line);
+        EXPECT_EQ(grid()->index(step.row, 5).data(Qt::CheckStateRole).value<Qt::CheckState>(),
+                  step.tick);
+        EXPECT_EQ(fromGbk(text), editor()->toPlainText());
+        EXPECT_FALSE(state.documentDirty);
+    }
+    // Enter goes to the hit in the editor.
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_TRUE(editor()->hasFocus());
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("按装"));
+
+    // The shortcuts of the commands.
+    struct Shortcut {
+        const char* action;
+        QKeySequence keys;
+    };
+    for (const Shortcut& s :
+         {Shortcut{"menuOpen", QKeySequence(Qt::CTRL | Qt::Key_O)},
+          Shortcut{"menuSave", QKeySequence(Qt::CTRL | Qt::Key_S)},
+          Shortcut{"menuSaveAs", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+          Shortcut{"menuProofread", QKeySequence(Qt::Key_F5)}})
+        EXPECT_EQ(find(s.action)->shortcut(), s.keys) << s.action;
+    prompter.expectMessage();
+    QTest::keySequence(window.get(), QKeySequence(Qt::Key_F5));
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("校对完毕！"));
 }
 
 TEST_F(ProofreadWindowTest, AHitTheEditsMovedSelectsNothingAndSaysSo) {
