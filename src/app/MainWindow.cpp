@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
@@ -31,6 +32,8 @@
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "library/LibraryLocation.h"
+#include "proofread/HitColumns.h"
+#include "proofread/HitContext.h"
 #include "proofread/HitTableModel.h"
 
 namespace {
@@ -247,14 +250,18 @@ void MainWindow::onToolbarButton(int index) {
 }
 
 void MainWindow::prepareResultGrid() {
-    static const char* const headers[] = {"序号", "文件名", "位置", "误", "正", "修改"};
-    for (int column = 0; column < 6; ++column) {
+    static const char* const headers[] = {"序号", "文件名", "位置", "误", "正", "修改", "上下文"};
+    for (int column = 0; column < kHitColumns; ++column) {
         hitRows->setHeaderData(column, Qt::Horizontal, QString::fromUtf8(headers[column]));
         hitRows->setHeaderData(column, Qt::Horizontal, QBrush(kResultHeaderColour),
                                Qt::ForegroundRole);
     }
     // Column 5 holds a tick per hit row; its header stays text.
     resultGrid->verticalHeader()->hide();
+    // Rows as low as the text allows: more hits in view.
+    const int rowHeight = resultGrid->fontMetrics().height() + 4;
+    resultGrid->verticalHeader()->setMinimumSectionSize(rowHeight);
+    resultGrid->verticalHeader()->setDefaultSectionSize(rowHeight);
     resultGrid->setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
@@ -277,7 +284,12 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!startUpDownloadDue) return;
     startUpDownloadDue = false;
     QTimer::singleShot(0, this, [this] {
-        if (!busy && !exiting) downloadUpdates();
+        if (busy || exiting) return;
+        // Nobody asked for this one: a server that cannot be reached is
+        // said in the status bar, not in a box over the new window.
+        startUpDownloadRunning = true;
+        downloadUpdates();
+        startUpDownloadRunning = false;
     });
 }
 
@@ -316,7 +328,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const QModelIndex current = resultGrid->currentIndex();
         if (key == Qt::Key_Space && current.isValid() && !busy) {
-            const QModelIndex tick = hitRows->index(current.row(), 5);
+            const QModelIndex tick = hitRows->index(current.row(), TickColumn);
             const bool ticked =
                 tick.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
             hitRows->setData(tick, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
@@ -359,6 +371,15 @@ void MainWindow::applyLayout(const MainWindowLayout& l) {
         resultGrid->setColumnWidth(column, l.resultGridDefaultColumnWidth);
     resultGrid->setColumnWidth(1, l.resultGridColumn1Width);
     resultGrid->setColumnWidth(2, l.resultGridColumn2Width);
+    // The context takes what the others leave, and at least room for its
+    // text: beyond that the grid scrolls sideways.
+    int taken = 0;
+    for (int column = 0; column < ContextColumn; ++column) taken += resultGrid->columnWidth(column);
+    const int room = l.resultGrid.width() - 2 * resultGrid->frameWidth() -
+                     resultGrid->verticalScrollBar()->sizeHint().width() - taken;
+    resultGrid->setColumnWidth(
+        ContextColumn, std::max(room, resultGrid->fontMetrics().horizontalAdvance(
+                                          QString(2 * kContextCharacters + 10, QChar(0x4E00)))));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

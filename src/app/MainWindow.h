@@ -143,6 +143,7 @@ class MainWindow : public QMainWindow {
     bool busy = false;
     // The start-up download waits until the window is on screen.
     bool startUpDownloadDue = false;
+    bool startUpDownloadRunning = false;
     bool downloadCancelled = false;
     DocumentView shownView;
     QString unreadablePath;  // the shown document when it could not be read

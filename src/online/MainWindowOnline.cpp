@@ -86,8 +86,9 @@ bool MainWindow::reachServer(ServerClient& client) {
         showNotice(label4, QStringLiteral("与网站通讯失败！"));
         label4->hide();
         setStatusText(QStringLiteral("与网站通讯失败！"));
-        prompter.notify(Prompter::Icon::Error, QStringLiteral("提示："),
-                        QStringLiteral("与网站通讯失败！"));
+        if (!startUpDownloadRunning)
+            prompter.notify(Prompter::Icon::Error, QStringLiteral("提示："),
+                            QStringLiteral("与网站通讯失败！"));
         return false;
     }
     return true;

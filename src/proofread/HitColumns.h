@@ -1,5 +1,13 @@
 #pragma once
 
 // The columns of the hit rows in resultGrid.
-enum HitColumn { NumberColumn, FileColumn, PositionColumn, WrongColumn, RightColumn, TickColumn };
-inline constexpr int kHitColumns = TickColumn + 1;
+enum HitColumn {
+    NumberColumn,
+    FileColumn,
+    PositionColumn,
+    WrongColumn,
+    RightColumn,
+    TickColumn,
+    ContextColumn
+};
+inline constexpr int kHitColumns = ContextColumn + 1;

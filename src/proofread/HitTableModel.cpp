@@ -21,6 +21,11 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const {
     if (index.column() == TickColumn)
         return role == Qt::CheckStateRole ? QVariant(r.ticked ? Qt::Checked : Qt::Unchecked)
                                           : QVariant();
+    // A form the column cuts short is read whole in its tooltip.
+    if (role == Qt::ToolTipRole &&
+        (index.column() == WrongColumn || index.column() == RightColumn ||
+         index.column() == ContextColumn))
+        return fromGbk(r.wrong) + QStringLiteral(" → ") + fromGbk(r.right);
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
         case NumberColumn:
@@ -33,6 +38,8 @@ QVariant HitTableModel::data(const QModelIndex& index, int role) const {
             return fromGbk(r.wrong);
         case RightColumn:
             return fromGbk(r.right);
+        case ContextColumn:
+            return r.context;
         default:
             return {};
     }

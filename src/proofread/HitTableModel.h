@@ -25,6 +25,7 @@ class HitTableModel : public QAbstractTableModel {
         QByteArray wrong;  // GBK
         QByteArray right;  // GBK
         bool ticked = true;
+        QString context{};  // the text around the hit, as shown
     };
 
     using QAbstractTableModel::QAbstractTableModel;

@@ -22,6 +22,7 @@
 #include "documents/DocumentFile.h"
 #include "documents/FileListItem.h"
 #include "proofread/DocumentScan.h"
+#include "proofread/HitContext.h"
 #include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
 #include "text/TextCodec.h"
@@ -175,9 +176,12 @@ void MainWindow::runProofread() {
             scanDocument(scanner, text.value_or(QByteArray()), encoding, &progress);
         std::vector<HitTableModel::Row> rows;
         rows.reserve(hits.size());
-        for (const Hit& hit : hits) {
+        std::vector<QString> contexts = hitContexts(text.value_or(QByteArray()), encoding, hits);
+        for (size_t h = 0; h < hits.size(); ++h) {
+            const Hit& hit = hits[h];
             const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
-            rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right});
+            rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right, true,
+                            std::move(contexts[h])});
         }
         hitRows->append(std::move(rows));
         if (!hits.empty()) resultGrid->scrollToBottom();

@@ -188,10 +188,10 @@ TEST_F(MainWindowTest, ToolbarRunsTheMenuCommandsAndIndexThreeSaves) {
 TEST_F(MainWindowTest, ResultGridHeaderAndInitialControls) {
     start();
     auto* grid = find<QTableView>("resultGrid")->model();
-    ASSERT_EQ(grid->columnCount(), 6);
+    ASSERT_EQ(grid->columnCount(), 7);
     EXPECT_EQ(grid->rowCount(), 0);
-    const char* headers[] = {"序号", "文件名", "位置", "误", "正", "修改"};
-    for (int c = 0; c < 6; ++c) {
+    const char* headers[] = {"序号", "文件名", "位置", "误", "正", "修改", "上下文"};
+    for (int c = 0; c < 7; ++c) {
         EXPECT_EQ(grid->headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(headers[c]));
         EXPECT_EQ(grid->headerData(c, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color(),
                   QColor(0x58, 0x30, 0xE0));

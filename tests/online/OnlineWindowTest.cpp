@@ -344,6 +344,15 @@ TEST_F(OnlineWindowTest, StartUpDownloadsOnceTheWindowIsShownWhenTheSwitchIsOn) 
     expectBoxes({{Icon::Information, "提示", "更新完毕！\r\n共更新词汇：1组！"}});
     EXPECT_EQ(rows(), QStringList{u("在坐|在座|-")});
     EXPECT_EQ(requestsTo("/gxjdch.asp").size(), 1u);
+
+    // A server that cannot be reached at start-up is said in the status bar only.
+    window.reset();
+    prompter.messages.clear();
+    server.answer("/index.asp", "");
+    start();
+    window->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status() == u(kServerFailed); }));
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
 TEST_F(OnlineWindowTest, ToggleAutoUpdateTwiceRestoresTheSwitchWithoutADownload) {

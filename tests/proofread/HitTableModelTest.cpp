@@ -2,8 +2,10 @@
 
 #include <QSignalSpy>
 
+#include "proofread/HitContext.h"
 #include "proofread/HitTableModel.h"
 #include "text/GbkCodec.h"
+#include "text/TextCodec.h"
 
 namespace {
 
@@ -20,7 +22,7 @@ TEST(HitTableModel, RowsShowTheirCellsAsTheGridListsThem) {
                   hit("b.txt", 1, QStringLiteral("帐号"), QStringLiteral("账号")),
                   hit("c.txt", 4, QStringLiteral("按装"), QStringLiteral("安装"), 6)});
     ASSERT_EQ(model.rowCount(), 3);
-    ASSERT_EQ(model.columnCount(), 6);
+    ASSERT_EQ(model.columnCount(), 7);
     auto cell = [&](int r, int c) { return model.index(r, c).data().toString(); };
     EXPECT_EQ(cell(0, 0), QStringLiteral("1"));
     EXPECT_EQ(cell(1, 0), QStringLiteral("2"));
@@ -41,6 +43,40 @@ TEST(HitTableModel, RowsShowTheirCellsAsTheGridListsThem) {
     EXPECT_TRUE(model.flags(model.index(0, 5)) & Qt::ItemIsUserCheckable);
     EXPECT_FALSE(model.setData(model.index(0, 5), QStringLiteral("x"), Qt::EditRole));
     EXPECT_EQ(cell(0, 3), QStringLiteral("按装"));
+    EXPECT_EQ(model.index(1, 3).data(Qt::ToolTipRole).toString(), QStringLiteral("帐号 → 账号"));
+}
+
+TEST(HitTableModel, ContextShowsEightCharactersEitherSideOfTheHit) {
+    const QString text =
+        QStringLiteral("按装在开头。中间一段文字里\r\n有人按装了软件，结尾还要按装");
+    struct Case {
+        qsizetype characters;  // before the hit
+        const char* context;
+    };
+    const Case cases[] = {
+        {0, "【按装】在开头。中间一段"},
+        {17, "一段文字里⏎有人【按装】了软件，结尾还要"},
+        {27, "了软件，结尾还要【按装】"},
+    };
+    for (const TextEncoding encoding :
+         {TextEncoding::Gbk, TextEncoding::Utf8, TextEncoding::Utf16Le}) {
+        const QByteArray bytes =
+            TextCodec::encode(text, encoding, TextCodec::LineEnding::None, nullptr);
+        const QByteArray form = TextCodec::recodeGbk(gbk(QStringLiteral("按装")), encoding);
+        std::vector<Hit> hits;
+        for (const Case& c : cases) {
+            const qsizetype start = TextCodec::encode(text.left(c.characters), encoding,
+                                                      TextCodec::LineEnding::None, nullptr)
+                                        .size();
+            ASSERT_EQ(bytes.mid(start, form.size()), form);
+            hits.push_back({0, start + 1, form.size()});
+        }
+        std::reverse(hits.begin(), hits.end());  // in any order
+        const std::vector<QString> contexts = hitContexts(bytes, encoding, hits);
+        for (size_t i = 0; i < hits.size(); ++i)
+            EXPECT_EQ(contexts[i], QString::fromUtf8(cases[hits.size() - 1 - i].context))
+                << encodingName(encoding).toStdString();
+    }
 }
 
 TEST(HitTableModel, UntickingARowChangesThatRowOnly) {
