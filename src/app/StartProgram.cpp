@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QTranslator>
 
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
 #include "app/QtPrompter.h"
 #include "app/SystemPlatform.h"
+#include "app/Translations.h"
 #include "library/LibraryLocation.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
@@ -20,6 +22,8 @@ int startProgram(int argc, char** argv) {
     font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
                       QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
     QApplication::setFont(font);
+    QTranslator chinese;
+    installChineseTranslations(chinese);
 
     // Released when this function returns, after the message loop has ended.
     ProgramState state;

@@ -5,21 +5,25 @@
 #include <QBrush>
 #include <QCryptographicHash>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
 
 #include <memory>
 
+#include "app/Translations.h"
 #include "support/WindowFixture.h"
 
 namespace {
@@ -183,6 +187,26 @@ TEST_F(MainWindowTest, ToolbarRunsTheMenuCommandsAndIndexThreeSaves) {
         EXPECT_GE(spies[index / 2]->count(), 1) << index;
     }
     EXPECT_EQ(saveAs.count(), 0);
+}
+
+TEST(Translations, QtsOwnButtonsSpeakChinese) {
+    QTranslator chinese;
+    ASSERT_TRUE(installChineseTranslations(chinese)) << "qt6-translations-l10n is missing";
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                             QDialogButtonBox::Yes | QDialogButtonBox::No);
+    struct Case {
+        QDialogButtonBox::StandardButton button;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{QDialogButtonBox::Ok, "确定"}, Case{QDialogButtonBox::Cancel, "取消"},
+          Case{QDialogButtonBox::Yes, "是"}, Case{QDialogButtonBox::No, "否"}})
+        EXPECT_EQ(buttons.button(c.button)
+                      ->text()
+                      .remove(QLatin1Char('&'))
+                      .section(QLatin1Char('('), 0, 0),
+                  QString::fromUtf8(c.text));
+    QCoreApplication::removeTranslator(&chinese);
 }
 
 TEST_F(MainWindowTest, ResultGridHeaderAndInitialControls) {
