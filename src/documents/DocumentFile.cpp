@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "text/FileName.h"
+#include "text/SystemError.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ const QString kNotRegular = QStringLiteral("不是普通文件");
 const QString kChanged = QStringLiteral("文档在读取后已被其他程序改动");
 const QString kKeepOwner = QStringLiteral("无法保留文档的所有者和权限：");
 
-QString reasonOf(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+QString reasonOf(int code) { return systemErrorText(code); }
 
 DocumentVersion versionOf(const struct stat& info) {
     return {info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec, info.st_dev, info.st_ino};

@@ -21,7 +21,10 @@ std::optional<QByteArray> headOfNamedFile(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failWith(QStringLiteral("词库文件无法打开：") + path + QStringLiteral("（") +
-                        file.errorString() + QStringLiteral("）"));
+                        (file.error() == QFileDevice::PermissionsError
+                             ? QStringLiteral("没有权限")
+                             : QStringLiteral("无法读取")) +
+                        QStringLiteral("）"));
     return file.read(256);
 }
 

@@ -13,10 +13,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "text/SystemError.h"
+
 namespace {
 
 constexpr char kDateTimeFormat[] = "yyyy-MM-dd HH:mm:ss";
-constexpr char kDiskFull[] = "磁盘空间不足";
 
 // SQLite gives the journal, log and shared-memory files it makes the mode of
 // the database file, so a file made private before SQLite opens it keeps all
@@ -69,8 +70,7 @@ bool SqlConnection::open(const QString& path, bool create, QByteArrayView key, i
         int error = 0;
         if (!createPrivateFile(nativePath, &error)) {
             diskFull_ = error == ENOSPC;
-            lastError_ =
-                diskFull_ ? QString::fromUtf8(kDiskFull) : QString::fromLocal8Bit(strerror(error));
+            lastError_ = systemErrorText(error);
             return false;
         }
         made = true;
@@ -154,7 +154,7 @@ QString SqlConnection::reason(const char* message) {
     const int code = sqlite3_extended_errcode(db_) & 0xFF;
     diskFull_ = code == SQLITE_FULL || ((code == SQLITE_IOERR || code == SQLITE_CANTOPEN) &&
                                         sqlite3_system_errno(db_) == ENOSPC);
-    return diskFull_ ? QString::fromUtf8(kDiskFull) : QString::fromUtf8(message);
+    return diskFull_ ? systemErrorText(ENOSPC) : QString::fromUtf8(message);
 }
 
 void SqlConnection::useWriteAheadLog() {

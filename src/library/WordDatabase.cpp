@@ -1,10 +1,13 @@
 #include "library/WordDatabase.h"
 
+#include <cerrno>
+
 #include <QFile>
 #include <QFileInfo>
 
 #include "library/SqlStatement.h"
 #include "text/GbkCodec.h"
+#include "text/SystemError.h"
 
 namespace {
 
@@ -61,7 +64,7 @@ WordDatabase::OpenResult WordDatabase::open(const QString& path) {
 void WordDatabase::close() { connection_.close(); }
 
 QString WordDatabase::openFailure() const {
-    const QString diskFull = QStringLiteral("磁盘空间不足");
+    const QString diskFull = systemErrorText(ENOSPC);
     if (creating_)
         return QStringLiteral("词库文件无法创建：") + path_ + QStringLiteral("（") +
                (connection_.diskFull() ? diskFull : lastError()) + QStringLiteral("）");

@@ -14,6 +14,7 @@
 
 #include "documents/DocumentFile.h"
 #include "text/FileName.h"
+#include "text/SystemError.h"
 
 namespace {
 
@@ -24,8 +25,6 @@ constexpr char kUndoneSuffix[] = ".undone";
 QByteArray sha256(const QByteArray& bytes) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
-
-QString reasonOf(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 // The journal's files as (sequence number, name), oldest first.
 std::vector<std::pair<quint64, QByteArray>> journalFiles(const QString& directory) {
@@ -97,7 +96,7 @@ bool CorrectionJournal::Run::record(const QString& path, const QByteArray& befor
     auto fail = [&](int code) {
         if (error)
             *error = QStringLiteral("修改记录无法写入：") + displayName(directory) +
-                     QStringLiteral("（") + reasonOf(code) + QStringLiteral("）");
+                     QStringLiteral("（") + systemErrorText(code) + QStringLiteral("）");
         return false;
     };
     if (fd < 0) {

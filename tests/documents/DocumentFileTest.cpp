@@ -58,7 +58,9 @@ TEST(DocumentFile, SaysWhyAFileCannotBeRead) {
     QTemporaryDir dir;
     QString why;
     EXPECT_FALSE(DocumentFile::read(dir.filePath(QStringLiteral("none.txt")), &why));
-    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(why, QStringLiteral("文件或目录不存在"));  // in Chinese, as every message
+    EXPECT_FALSE(DocumentFile::write(dir.filePath(QStringLiteral("no/such.txt")), "x", &why));
+    EXPECT_EQ(why, QStringLiteral("文件或目录不存在"));
 
     QDir(dir.path()).mkdir(QStringLiteral("folder.txt"));
     why.clear();
