@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QPushButton>
 
 AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutWindow"));
@@ -29,4 +30,16 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
     author->setAttribute(Qt::WA_TranslucentBackground);
     author->setAlignment(Qt::AlignCenter);
     author->setGeometry(0, 220, 463, 30);
+
+    auto* version = new QLabel(QStringLiteral("版本 ") + QStringLiteral(TAVREL_VERSION), this);
+    version->setObjectName(QStringLiteral("versionLabel"));
+    version->setAttribute(Qt::WA_TranslucentBackground);
+    version->setAlignment(Qt::AlignCenter);
+    version->setGeometry(0, 250, 463, 24);
+
+    auto* close = new QPushButton(QStringLiteral("关闭"), this);
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setGeometry(463 / 2 - 40, 300, 80, 28);
+    close->setDefault(true);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -303,21 +303,28 @@ TEST_F(MainWindowTest, UsageStartsTheProgramBesideUsFirstAndNeverComplains) {
     EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST_F(MainWindowTest, AboutWindowIsModal) {
+TEST_F(MainWindowTest, AboutWindowIsModalAndClosesWithItsButton) {
     start();
-    QString title;
-    QString name;
+    QString title, name, version;
     QTimer::singleShot(0, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         ASSERT_NE(modal, nullptr);
         title = modal->windowTitle();
         if (auto* label = modal->findChild<QLabel*>(QStringLiteral("transparentLabel1")))
             name = label->text();
-        static_cast<QDialog*>(modal)->reject();
+        if (auto* label = modal->findChild<QLabel*>(QStringLiteral("versionLabel")))
+            version = label->text();
+        auto* close = modal->findChild<QPushButton*>(QStringLiteral("closeButton"));
+        if (close)
+            close->click();
+        else
+            static_cast<QDialog*>(modal)->reject();
     });
     find("menuAbout")->trigger();
     EXPECT_EQ(title, QStringLiteral("关于"));
     EXPECT_EQ(name, QStringLiteral("Tavrel"));
+    EXPECT_EQ(version, QStringLiteral("版本 " TAVREL_VERSION));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(MainWindowTest, ExitAndTheCloseBoxEndTheRunWithoutAQuestion) {
