@@ -59,6 +59,8 @@ MainWindow::MainWindow(ProgramState& state, Platform& platform, Prompter& prompt
     buildToolbar();
     move(50, 50);
     resize(778, 519);
+    // Below the design size the panels would overlap.
+    setMinimumSize(778, 519);
     onMainWindowCreated();
 }
 

@@ -243,6 +243,11 @@ TEST_F(MainWindowTest, ResizingAppliesTheLayoutRules) {
     auto* grid = find<QTableView>("resultGrid");
     EXPECT_EQ(grid->columnWidth(1), expected.resultGridColumn1Width);
     EXPECT_EQ(grid->columnWidth(4), expected.resultGridDefaultColumnWidth);
+
+    // Never smaller than the design, where nothing overlaps.
+    window->resize(500, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), QSize(778, 519));
 }
 
 TEST_F(MainWindowTest, ModesMoveMenuChecksAndRadiosTogether) {
