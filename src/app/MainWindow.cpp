@@ -412,7 +412,9 @@ void MainWindow::showUsage() {
     // Ours sits beside the program; otherwise let the program search find one.
     const QString beside = state.programDirectory + QStringLiteral("readme.exe");
     if (QFileInfo(beside).isExecutable() && platform.startDetached(beside)) return;
-    platform.startDetached(QStringLiteral("readme.exe"));
+    if (platform.startDetached(QStringLiteral("readme.exe"))) return;
+    prompter.notify(Prompter::Icon::Error, QStringLiteral("提示："),
+                    QStringLiteral("无法打开使用说明：找不到 readme.exe"));
 }
 
 ProofreadMode MainWindow::currentMode() const {

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -286,7 +287,7 @@ TEST_F(MainWindowTest, ModesMoveMenuChecksAndRadiosTogether) {
     EXPECT_EQ(modes(), (std::vector<bool>{true, false, false, true, false, false}));
 }
 
-TEST_F(MainWindowTest, UsageStartsTheProgramBesideUsFirstAndNeverComplains) {
+TEST_F(MainWindowTest, UsageStartsTheProgramBesideUsFirstAndSaysWhenNoneStarts) {
     start();
     find("menuUsage")->trigger();
     EXPECT_EQ(platform.started, QStringList({"readme.exe"}));
@@ -302,10 +303,27 @@ TEST_F(MainWindowTest, UsageStartsTheProgramBesideUsFirstAndNeverComplains) {
     EXPECT_EQ(platform.started, QStringList({beside}));
 
     platform.started.clear();
-    platform.startSucceeds = false;  // nothing can start: no message, no wait
+    platform.startSucceeds = false;  // nothing can start: said, not silent
+    prompter.expectMessage();
     find("menuUsage")->trigger();
     EXPECT_EQ(platform.started, QStringList({beside, "readme.exe"}));
-    EXPECT_TRUE(prompter.messages.empty());
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, QStringLiteral("无法打开使用说明：找不到 readme.exe"));
+}
+
+TEST(ReadmeProgram, ShowsTheUsageDocumentInAWindowOfItsOwn) {
+    // Needing no viewer, it shows its window and waits: offscreen, it is still
+    // running after a moment instead of ending with a complaint.
+    QProcess readme;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("DISPLAY"));
+    readme.setProcessEnvironment(env);
+    readme.start(qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/readme.exe"), {});
+    ASSERT_TRUE(readme.waitForStarted());
+    EXPECT_FALSE(readme.waitForFinished(1500)) << readme.readAllStandardError().constData();
+    readme.kill();
+    readme.waitForFinished();
 }
 
 TEST_F(MainWindowTest, AboutWindowIsModalAndClosesWithItsButton) {

@@ -1,22 +1,32 @@
-// Opens the usage document that ships beside the program with the desktop's viewer.
-#include <QCoreApplication>
+// Shows the usage document that ships beside the program in a window of its
+// own, so that help opens on every installation, with or without a desktop's
+// HTML viewer.
+#include <QApplication>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
-
-#include <cstdio>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTextBrowser>
+#include <QTranslator>
+#include <QUrl>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
+    QTranslator chinese;
+    if (chinese.load(QStringLiteral("qtbase_zh_CN"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&chinese);
     const QString document = QCoreApplication::applicationDirPath() + QStringLiteral("/usage.html");
     if (!QFileInfo::exists(document)) {
-        std::fprintf(stderr, "readme.exe: %s is missing\n", qPrintable(document));
+        QMessageBox::warning(nullptr, QStringLiteral("使用说明"),
+                             QStringLiteral("找不到使用说明：") + document);
         return 1;
     }
-    const QString viewer = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (viewer.isEmpty() || !QProcess::startDetached(viewer, {document})) {
-        std::fprintf(stderr, "readme.exe: no viewer for %s\n", qPrintable(document));
-        return 1;
-    }
-    return 0;
+    QTextBrowser browser;
+    browser.setObjectName(QStringLiteral("usageBrowser"));
+    browser.setWindowTitle(QStringLiteral("Tavrel 使用说明"));
+    browser.setOpenExternalLinks(true);
+    browser.setSource(QUrl::fromLocalFile(document));
+    browser.resize(760, 600);
+    browser.show();
+    return QApplication::exec();
 }
