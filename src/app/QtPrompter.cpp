@@ -1,12 +1,16 @@
 #include "app/QtPrompter.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 Prompter::Answer QtPrompter::message(Icon icon, const QString& title, const QString& text,
                                      Buttons buttons) {
-    QMessageBox box(parent_);
+    // Over the window in front: a box for the user information window is
+    // centred on that window, not on the main one behind it.
+    QWidget* front = QApplication::activeModalWidget();
+    QMessageBox box(front ? front : parent_);
     switch (icon) {
         case Icon::Information:
             box.setIcon(QMessageBox::Information);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
@@ -28,6 +29,9 @@ namespace {
 const QColor kHeaderColour(0, 0, 128);
 constexpr int kColumnWidth = 80;
 constexpr int kRowHeight = 24;
+constexpr QSize kDesignSize(602, 390);
+// Room for a few exception phrases.
+constexpr int kExceptionColumnWidth = 3 * kColumnWidth;
 // A found row ends as this data row of the visible part of the grid.
 constexpr int kFoundRowLine = 10;
 // Painting every step would slow a big save down; the eye needs no more.
@@ -86,13 +90,29 @@ WordLibraryWindow::WordLibraryWindow(WordDatabase& database, Prompter& prompter,
     : QDialog(parent), database(database), prompter(prompter), platform(platform) {
     setObjectName(QStringLiteral("WordLibraryWindow"));
     setWindowTitle(QStringLiteral("词库"));
-    setFixedSize(602, 390);
+    // The design's size at least; larger, the grid takes the room.
+    resize(kDesignSize);
+    setMinimumSize(kDesignSize);
     move(50, 50);
     buildControls();
     load();
 }
 
 WordLibraryWindow::~WordLibraryWindow() = default;
+
+void WordLibraryWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // At the design size the design's own places; the grid grows with the
+    // window and the controls below it keep their distance from the bottom.
+    const int dx = width() - kDesignSize.width(), dy = height() - kDesignSize.height();
+    label1->setGeometry(0, 0, 600 + dx, 400 + dy);
+    frameShape->setGeometry(24, 28, 552 + dx, 264 + dy);
+    wordGrid->setGeometry(1, 1, 552 + dx, 264 + dy);
+    searchLabel->move(50, 312 + dy);
+    searchEdit->move(208, 312 + dy);
+    findButton->move(344, 308 + dy);
+    saveButton->move(458, 308 + dy);
+}
 
 void WordLibraryWindow::buildControls() {
     label1 = named(new QLabel(this), "label1");
@@ -115,6 +135,7 @@ void WordLibraryWindow::buildControls() {
     wordGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     wordGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
     wordGrid->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
+    wordGrid->setColumnWidth(WordGridModel::ExceptionColumn, kExceptionColumnWidth);
     // The header is a row of the grid, as high as the others, so that ten data
     // rows fit below it and a found row shows as the tenth.
     wordGrid->horizontalHeader()->setFixedHeight(kRowHeight);

@@ -36,6 +36,9 @@ class WordLibraryWindow : public QDialog {
     void find();
     void saveEditedRows();
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void buildControls();
     // Selects the cells of a grid row and makes its first cell current.

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -24,6 +25,7 @@
 
 #include <memory>
 
+#include "app/QtPrompter.h"
 #include "app/Translations.h"
 #include "support/WindowFixture.h"
 
@@ -309,6 +311,23 @@ TEST_F(MainWindowTest, UsageStartsTheProgramBesideUsFirstAndSaysWhenNoneStarts) 
     EXPECT_EQ(platform.started, QStringList({beside, "readme.exe"}));
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text, QStringLiteral("无法打开使用说明：找不到 readme.exe"));
+}
+
+TEST(QtPrompterTest, ABoxStandsOverTheWindowInFront) {
+    QWidget main;
+    QtPrompter prompter(&main);
+    QDialog front;
+    front.setModal(true);
+    front.show();
+    QWidget* parent = nullptr;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        parent = box->parentWidget();
+        box->accept();
+    });
+    prompter.notify(Prompter::Icon::Information, QStringLiteral("提示："), QStringLiteral("x"));
+    EXPECT_EQ(parent, &front);
 }
 
 TEST(ReadmeProgram, ShowsTheUsageDocumentInAWindowOfItsOwn) {

@@ -151,6 +151,14 @@ TEST_F(WordLibraryWindowTest, AnEmptyLibraryGivesTheHeaderAndOneNewEntryRow) {
     openLibrary();
     EXPECT_EQ(library->windowTitle(), u("词库"));
     EXPECT_EQ(library->size(), QSize(602, 390));
+    // Larger, the grid takes the room and the buttons keep to the bottom;
+    // never smaller than the design; the exception column holds a few phrases.
+    library->resize(902, 590);
+    EXPECT_EQ(view()->size(), QSize(852, 464));
+    EXPECT_EQ(control<QPushButton>("saveButton")->pos(), QPoint(458, 508));
+    library->resize(300, 200);
+    EXPECT_EQ(library->size(), QSize(602, 390));
+    EXPECT_GE(view()->columnWidth(WordGridModel::ExceptionColumn), 3 * view()->columnWidth(1));
     QStringList headers;
     for (int c = 0; c < WordGridModel::ColumnCount; ++c) {
         headers << grid().headerData(c, Qt::Horizontal).toString();
