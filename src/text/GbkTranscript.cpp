@@ -15,10 +15,6 @@ constexpr qsizetype kMarkEvery = 16;
 // A step over bytes that belong to no character the view shows.
 constexpr char32_t kRawBytes = 0xFFFFFFFF;
 
-char16_t unitAt(const Byte* d, qsizetype at, bool bigEndian) {
-    return bigEndian ? char16_t(d[at] << 8 | d[at + 1]) : char16_t(d[at] | d[at + 1] << 8);
-}
-
 // The next character as the encoding's view reads it, LineEnding::None: its
 // length in bytes and code point, or kRawBytes for bytes the view keeps raw.
 int step(const Byte* d, qsizetype size, qsizetype at, TextEncoding encoding, char32_t* cp) {
@@ -30,10 +26,10 @@ int step(const Byte* d, qsizetype size, qsizetype at, TextEncoding encoding, cha
                 *cp = kRawBytes;
                 return 1;
             }
-            const char16_t unit = unitAt(d, at, big);
+            const char16_t unit = UnicodeCodec::utf16UnitAt(d, at, big);
             if (QChar::isHighSurrogate(unit) && at + 3 < size &&
-                QChar::isLowSurrogate(unitAt(d, at + 2, big))) {
-                *cp = QChar::surrogateToUcs4(unit, unitAt(d, at + 2, big));
+                QChar::isLowSurrogate(UnicodeCodec::utf16UnitAt(d, at + 2, big))) {
+                *cp = QChar::surrogateToUcs4(unit, UnicodeCodec::utf16UnitAt(d, at + 2, big));
                 return 4;
             }
             *cp = QChar::isSurrogate(unit) || isKeptAsRawBytes(unit) ? kRawBytes : unit;

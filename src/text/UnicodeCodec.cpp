@@ -159,12 +159,12 @@ QByteArray encodeUtf8(const QString& text, LineEnding lineEnding, QString* unenc
     });
 }
 
-namespace {
-
-char16_t unitAt(const unsigned char* d, qsizetype at, bool bigEndian) {
+char16_t utf16UnitAt(const unsigned char* d, qsizetype at, bool bigEndian) {
     return bigEndian ? static_cast<char16_t>(d[at] << 8 | d[at + 1])
                      : static_cast<char16_t>(d[at] | d[at + 1] << 8);
 }
+
+namespace {
 
 void appendUnit(QByteArray& bytes, char16_t unit, bool bigEndian) {
     const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
@@ -178,8 +178,8 @@ LineEnding dominantUtf16LineEnding(const QByteArray& bytes, bool bigEndian) {
     const auto* d = reinterpret_cast<const unsigned char*>(bytes.constData());
     qsizetype crlf = 0, lf = 0;
     for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-        if (unitAt(d, i, bigEndian) != u'\n') continue;
-        if (i >= 2 && unitAt(d, i - 2, bigEndian) == u'\r')
+        if (utf16UnitAt(d, i, bigEndian) != u'\n') continue;
+        if (i >= 2 && utf16UnitAt(d, i - 2, bigEndian) == u'\r')
             ++crlf;
         else
             ++lf;
@@ -202,10 +202,10 @@ QString decodeUtf16(const QByteArray& bytes, bool bigEndian, LineEnding lineEndi
             ++i;
             continue;
         }
-        const char16_t unit = unitAt(d, i, bigEndian);
+        const char16_t unit = utf16UnitAt(d, i, bigEndian);
         if (lineEnding != LineEnding::None && (unit == u'\r' || unit == u'\n')) {
             if (lineEnding == LineEnding::CrLf && unit == u'\r' && i + 3 < size &&
-                unitAt(d, i + 2, bigEndian) == u'\n') {
+                utf16UnitAt(d, i + 2, bigEndian) == u'\n') {
                 sink.put(u'\n', i);
                 i += 4;
             } else if (lineEnding == LineEnding::Lf && unit == u'\n') {
@@ -218,9 +218,9 @@ QString decodeUtf16(const QByteArray& bytes, bool bigEndian, LineEnding lineEndi
             continue;
         }
         if (QChar::isHighSurrogate(unit) && i + 3 < size &&
-            QChar::isLowSurrogate(unitAt(d, i + 2, bigEndian))) {
+            QChar::isLowSurrogate(utf16UnitAt(d, i + 2, bigEndian))) {
             sink.put(unit, i);
-            sink.put(unitAt(d, i + 2, bigEndian), i + 2);
+            sink.put(utf16UnitAt(d, i + 2, bigEndian), i + 2);
             i += 4;
         } else if (QChar::isSurrogate(unit) || isKeptAsRawBytes(unit)) {
             putRawUnit(i);

@@ -29,6 +29,8 @@ int utf8SequenceAt(const unsigned char* d, qsizetype size, qsizetype at, char32_
 QString decodeUtf8(const QByteArray& bytes, LineEnding lineEnding, std::vector<quint32>* offsets);
 QByteArray encodeUtf8(const QString& text, LineEnding lineEnding, QString* unencodable);
 
+// The UTF-16 unit at byte `at` (two bytes must be there).
+char16_t utf16UnitAt(const unsigned char* d, qsizetype at, bool bigEndian);
 LineEnding dominantUtf16LineEnding(const QByteArray& bytes, bool bigEndian);
 QString decodeUtf16(const QByteArray& bytes, bool bigEndian, LineEnding lineEnding,
                     std::vector<quint32>* offsets);
