@@ -55,7 +55,8 @@ WordDatabase::OpenResult WordDatabase::open(const QString& path) {
     }
     if (!isReadOnly()) {
         connection_.useWriteAheadLog();
-        createFormIndex();  // files made before the index; without it the library still works
+        createFormIndex();      // files made before the index; without it the library still works
+        createSettingsTable();  // files made before settings were kept
     }
     connection_.clearError();
     return OpenResult::Opened;
@@ -83,12 +84,19 @@ bool WordDatabase::createSchema() {
                    "CREATE TABLE tuserinfo ("
                    " pmachine TEXT NOT NULL UNIQUE, puser TEXT, pemail TEXT, psmtp TEXT,"
                    " pfxyhm TEXT, pdlkl TEXT, pupdate TEXT, pdwdate TEXT, pzdgx INTEGER)") &&
-               createFormIndex() && connection_.execute("PRAGMA user_version = 1");
+               createFormIndex() && createSettingsTable() &&
+               connection_.execute("PRAGMA user_version = 1");
     });
 }
 
 bool WordDatabase::createFormIndex() {
     return connection_.execute("CREATE INDEX IF NOT EXISTS words_forms ON words (terror, tright)");
+}
+
+bool WordDatabase::createSettingsTable() {
+    return connection_.execute(
+        "CREATE TABLE IF NOT EXISTS tsettings (pmachine TEXT NOT NULL, pname TEXT NOT NULL,"
+        " pvalue TEXT, PRIMARY KEY (pmachine, pname))");
 }
 
 std::vector<WordEntry> WordDatabase::selectEntries(const char* sql,
@@ -301,6 +309,33 @@ bool WordDatabase::writeUserInfo(const UserInfo& u) {
     if (!s.run()) return connection_.fail(QStringLiteral("cannot write the user record"));
     if (connection_.changes() != 1)
         return connection_.fail(QStringLiteral("no user record to write"));
+    connection_.clearError();
+    return true;
+}
+
+std::optional<QByteArray> WordDatabase::setting(const QByteArray& machineId, const char* name) {
+    if (!connection_.isOpen())
+        return connection_.fail(QStringLiteral("library not open")), std::nullopt;
+    SqlStatement s(connection_.handle(),
+                   "SELECT pvalue FROM tsettings WHERE pmachine = ? AND pname = ?");
+    s.bind(machineId).bind(QByteArray(name));
+    // No table (an old read-only library) is the same as nothing remembered.
+    const bool found = s.step();
+    connection_.clearError();
+    if (!found) return std::nullopt;
+    return s.text(0);
+}
+
+bool WordDatabase::writeSetting(const QByteArray& machineId, const char* name,
+                                const QByteArray& value) {
+    if (!connection_.isOpen()) return connection_.fail(QStringLiteral("library not open"));
+    SqlStatement s(connection_.handle(),
+                   value.isNull() ? "DELETE FROM tsettings WHERE pmachine = ? AND pname = ?"
+                                  : "INSERT OR REPLACE INTO tsettings (pmachine, pname, pvalue) "
+                                    "VALUES (?, ?, ?)");
+    s.bind(machineId).bind(QByteArray(name));
+    if (!value.isNull()) s.bind(value);
+    if (!s.run()) return connection_.fail(QStringLiteral("cannot store a setting"));
     connection_.clearError();
     return true;
 }

@@ -13,10 +13,10 @@
 #include "library/UserInfo.h"
 #include "library/WordEntry.h"
 
-// The library file: an SQLCipher database with the tables `words` and
-// `tuserinfo`. One method per query the program issues; every value is bound
-// as a parameter, never pasted into SQL text. Each call prepares, runs and
-// finalizes its own statement, so nothing stays open between operations.
+// The library file: an SQLCipher database with the tables `words`,
+// `tuserinfo` and `tsettings` (what the program remembers per computer). One method per query the
+// program issues; every value is bound as a parameter, never pasted into SQL text. Each call
+// prepares, runs and finalizes its own statement, so nothing stays open between operations.
 class WordDatabase {
   public:
     static constexpr char kPassword[] = "kq7Lmw2PzR9tXv4Bn";
@@ -72,6 +72,12 @@ class WordDatabase {
     // Writes every field of the record whose pmachine is info.pmachine.
     bool writeUserInfo(const UserInfo& info);
 
+    // A remembered value of this computer; nothing when none is stored (also in
+    // a read-only library made before settings were kept).
+    std::optional<QByteArray> setting(const QByteArray& machineId, const char* name);
+    // Stores the value; a null value removes it.
+    bool writeSetting(const QByteArray& machineId, const char* name, const QByteArray& value);
+
     // Runs `work` in one transaction: everything it stored, or nothing.
     template <typename Work>
     bool inTransaction(Work&& work) {
@@ -82,6 +88,7 @@ class WordDatabase {
     bool createSchema();
     // Downloads look every record up by its forms.
     bool createFormIndex();
+    bool createSettingsTable();
     std::vector<WordEntry> selectEntries(const char* sql, const std::vector<QByteArray>& values);
 
     SqlConnection connection_;

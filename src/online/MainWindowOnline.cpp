@@ -136,7 +136,7 @@ void MainWindow::submitNewEntries() {
         updateWordsGrid.push_back(
             {text(e.tgrade), text(e.tclass), text(e.terror), text(e.tright), text(e.tbut)});
 
-    ServerClient client(platform);
+    ServerClient client(platform, dbConnection);
     if (!reachServer(client)) return;
     showNotice(label4, QStringLiteral("与网站通讯成功！"));
     showNotice(label4, QStringLiteral("正在提交 ……"));
@@ -192,7 +192,7 @@ void MainWindow::downloadUpdates() {
     else if (!dbConnection.lastError().isEmpty())
         return reportLibraryFailure(prompter, label4, Access::Read, dbConnection.lastError());
 
-    ServerClient client(platform);
+    ServerClient client(platform, dbConnection);
     client.setStop(stop);
     if (!reachServer(client)) return;
     showNotice(label4, QStringLiteral("与网站通讯成功！"));

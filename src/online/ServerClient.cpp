@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "app/Platform.h"
+#include "library/Settings.h"
+#include "library/WordDatabase.h"
 
 using P = ServerProtocol;
 
@@ -11,6 +13,23 @@ ServerClient::ServerClient(Platform& platform) : ServerClient(platform, platform
 ServerClient::ServerClient(Platform& platform, QByteArray baseUrl)
     : platform_(platform), baseUrl_(std::move(baseUrl)) {
     while (baseUrl_.endsWith('/')) baseUrl_.chop(1);
+}
+
+ServerClient::ServerClient(Platform& platform, WordDatabase& library)
+    : ServerClient(platform,
+                   library.setting(platform.machineId().toLatin1(), Settings::kServerAddress)
+                       .value_or(platform.serverBaseUrl())) {}
+
+bool ServerClient::isServerAddress(const QByteArray& address) {
+    qsizetype host = 0;
+    for (const char* scheme : {"http://", "https://"})
+        if (address.startsWith(scheme)) host = qsizetype(qstrlen(scheme));
+    if (host == 0 || host == address.size() || address[host] == '/') return false;
+    for (char c : address)
+        if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F ||
+            c == '?' || c == '#')
+            return false;
+    return true;
 }
 
 bool ServerClient::isOnline() { return platform_.isOnline(); }

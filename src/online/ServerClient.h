@@ -9,6 +9,7 @@
 #include "online/ServerProtocol.h"
 
 class Platform;
+class WordDatabase;
 
 // The requests to the program's server and the classification of its
 // answers. Every request is one blocking GET through the platform; a failed
@@ -26,6 +27,12 @@ class ServerClient {
     explicit ServerClient(Platform& platform);
     // `baseUrl` is scheme and host (and port); a closing "/" is dropped.
     ServerClient(Platform& platform, QByteArray baseUrl);
+    // The server chosen for this computer in the library, else the platform's.
+    ServerClient(Platform& platform, WordDatabase& library);
+
+    // An address the user may choose: "http://" or "https://", a host, and
+    // nothing that could break the request line.
+    static bool isServerAddress(const QByteArray& address);
 
     const QByteArray& baseUrl() const { return baseUrl_; }
     // Asked while every later request runs; true ends the request as a failure.

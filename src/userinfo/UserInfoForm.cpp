@@ -1,6 +1,8 @@
 #include "userinfo/UserInfoForm.h"
 
+#include "library/Settings.h"
 #include "library/WordDatabase.h"
+#include "online/ServerClient.h"
 #include "text/GbkCodec.h"
 
 const QDateTime UserInfoForm::kFirstExchangeDate(QDate(2010, 10, 1), QTime(0, 0));
@@ -14,19 +16,31 @@ std::optional<UserInfoForm::MailSettings> UserInfoForm::mailSettingsFor(const QB
     return std::nullopt;
 }
 
-UserInfoForm::Values UserInfoForm::load(WordDatabase& database, const QByteArray& machineId) {
-    const std::optional<UserInfo> info = database.userInfo(machineId);
-    if (!info) return {};
-    return {info->puser, info->pemail, info->psmtp, info->pfxyhm, info->pdlkl};
+UserInfoForm::Values UserInfoForm::load(WordDatabase& database, const QByteArray& machineId,
+                                        const QByteArray& defaultServer) {
+    Values values;
+    values[ServerAddress] =
+        database.setting(machineId, Settings::kServerAddress).value_or(defaultServer);
+    // Last, so that the caller sees whether the record could be read.
+    if (const std::optional<UserInfo> info = database.userInfo(machineId)) {
+        values[UserName] = info->puser;
+        values[Email] = info->pemail;
+        values[SmtpServer] = info->psmtp;
+        values[MailUser] = info->pfxyhm;
+        values[Password] = info->pdlkl;
+    }
+    return values;
 }
 
 UserInfoForm::Missing UserInfoForm::missingValue(const Values& values) {
     if (values[UserName].isEmpty()) return Missing::UserName;
     if (values[Email].isEmpty()) return Missing::Email;
+    if (!ServerClient::isServerAddress(values[ServerAddress])) return Missing::ServerAddress;
     return Missing::Nothing;
 }
 
-bool UserInfoForm::save(WordDatabase& database, const QByteArray& machineId, const Values& values) {
+bool UserInfoForm::save(WordDatabase& database, const QByteArray& machineId, const Values& values,
+                        const QByteArray& defaultServer) {
     std::optional<UserInfo> stored = database.userInfo(machineId);
     const bool exists = stored.has_value();
     UserInfo info = exists ? *stored : UserInfo{};
@@ -40,7 +54,12 @@ bool UserInfoForm::save(WordDatabase& database, const QByteArray& machineId, con
     info.psmtp = values[SmtpServer];
     info.pfxyhm = values[MailUser];
     info.pdlkl = values[Password];
-    return exists ? database.writeUserInfo(info) : database.createUserInfo(info);
+    const QByteArray server =
+        values[ServerAddress] == defaultServer ? QByteArray() : values[ServerAddress];
+    return database.inTransaction([&] {
+        return (exists ? database.writeUserInfo(info) : database.createUserInfo(info)) &&
+               database.writeSetting(machineId, Settings::kServerAddress, server);
+    });
 }
 
 std::optional<SmtpAccount> UserInfoForm::mailAccount(const Values& values) {

@@ -14,7 +14,7 @@ class WordDatabase;
 // and what is done with them. Texts are GBK bytes.
 class UserInfoForm {
   public:
-    enum Row { UserName, Email, SmtpServer, MailUser, Password, RowCount };
+    enum Row { UserName, Email, SmtpServer, MailUser, Password, ServerAddress, RowCount };
     using Values = std::array<QByteArray, RowCount>;
 
     static constexpr int kSmtpPort = 25;
@@ -31,14 +31,19 @@ class UserInfoForm {
     // for an address without "@".
     static std::optional<MailSettings> mailSettingsFor(const QByteArray& email);
 
-    // The stored values of this computer's record; all empty without one.
-    static Values load(WordDatabase& database, const QByteArray& machineId);
-    enum class Missing { Nothing, UserName, Email };
-    // The first value that must be filled in before saving.
+    // The stored values of this computer's record; all empty without one. The
+    // server address is the one chosen for this computer, else `defaultServer`.
+    static Values load(WordDatabase& database, const QByteArray& machineId,
+                       const QByteArray& defaultServer);
+    enum class Missing { Nothing, UserName, Email, ServerAddress };
+    // The first value that must be filled in (or mended) before saving.
     static Missing missingValue(const Values& values);
     // Writes the values into this computer's record, creating it when there is
-    // none; the record's dates and update switch stay as they are.
-    static bool save(WordDatabase& database, const QByteArray& machineId, const Values& values);
+    // none; the record's dates and update switch stay as they are. A server
+    // address that is `defaultServer` is not kept, so that the computer
+    // follows the build's address.
+    static bool save(WordDatabase& database, const QByteArray& machineId, const Values& values,
+                     const QByteArray& defaultServer);
 
     // The account the mail check logs in with; nothing unless the address,
     // server, user and password are all filled in.

@@ -24,10 +24,11 @@ const QColor kLabelColour(0, 0, 0x80);
 // The classic size of a Chinese interface font.
 constexpr int kFontPixelSize = 12;
 constexpr int kLabelColumnWidth = 150;
-constexpr int kRowHeight = 30;
+// Six rows in the grid's design height.
+constexpr int kRowHeight = 25;
 
-const char* const kLabels[Form::RowCount] = {"用户名", "电子邮箱", "邮箱服务器（SMTP）", "邮箱用户",
-                                             "邮箱登录口令"};
+const char* const kLabels[Form::RowCount] = {"用户名",   "电子邮箱",     "邮箱服务器（SMTP）",
+                                             "邮箱用户", "邮箱登录口令", "服务器地址"};
 
 template <typename T>
 T* named(T* object, const char* name) {
@@ -124,7 +125,8 @@ void UserInfoWindow::onUserInfoWindowCreated() {
     font.setPixelSize(kFontPixelSize);
     userInfoGrid->setFont(font);
 
-    const Form::Values stored = Form::load(database, platform.machineId().toLatin1());
+    const Form::Values stored =
+        Form::load(database, platform.machineId().toLatin1(), platform.serverBaseUrl());
     if (!database.lastError().isEmpty())
         prompter.notify(Prompter::Icon::Error, QStringLiteral("提示："),
                         QStringLiteral("词库读取失败：") + database.lastError());
@@ -162,6 +164,9 @@ void UserInfoWindow::onUserInfoCellEdited(int row) {
     while (begin < end && text[begin] == QLatin1Char(' ')) ++begin;
     while (end > begin && text[end - 1] == QLatin1Char(' ')) --end;
     text = text.mid(begin, end - begin);
+    // An emptied address goes back to the build's.
+    if (row == Form::ServerAddress && text.isEmpty())
+        text = QString::fromLatin1(platform.serverBaseUrl());
     writeCell(row, text);
     if (row != Form::Email || text.isEmpty()) return;
 
@@ -210,13 +215,17 @@ void UserInfoWindow::saveUserInfo() {
             prompter.notify(Prompter::Icon::Information, title,
                             QStringLiteral("请填写用户电子邮箱！"));
             return;
+        case Form::Missing::ServerAddress:
+            prompter.notify(Prompter::Icon::Information, title,
+                            QStringLiteral("服务器地址须以 http:// 或 https:// 开头！"));
+            return;
         case Form::Missing::Nothing:
             break;
     }
 
     showStatus(QStringLiteral("正在报讯用户信息 ……"));
     const QByteArray machine = platform.machineId().toLatin1();
-    if (!Form::save(database, machine, *values)) {
+    if (!Form::save(database, machine, *values, platform.serverBaseUrl())) {
         // Telling the user it was saved would be a lie.
         userInfoStatusLabel->hide();
         prompter.notify(Prompter::Icon::Error, title,
@@ -225,7 +234,7 @@ void UserInfoWindow::saveUserInfo() {
     }
 
     showStatus(QStringLiteral("检查互联网连接 ……"));
-    ServerClient client(platform);
+    ServerClient client(platform, database);
     if (client.isOnline()) {
         showStatus(QStringLiteral("已连接到互联网 ……"));
         const bool accepted =

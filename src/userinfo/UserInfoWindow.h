@@ -15,9 +15,9 @@ class Platform;
 class Prompter;
 class WordDatabase;
 
-// The user information window: the user record of this computer in a grid of
-// five rows, saved and reported to the program's server with 确  定, and the
-// outgoing mail account tested with 检测邮箱. It is modal and stays open after
+// The user information window: the user record of this computer and the
+// address of the exchange server in a grid of six rows, saved and reported to the program's server
+// with 确  定, and the outgoing mail account tested with 检测邮箱. It is modal and stays open after
 // saving.
 class UserInfoWindow : public QDialog {
     Q_OBJECT

@@ -46,13 +46,15 @@ TEST_F(UserInfoFormStoreTest, SavingKeepsTheRecordsDatesAndOtherComputers) {
     ASSERT_TRUE(db.createUserInfo(mine));
     ASSERT_TRUE(db.createUserInfo(other));
 
-    const Form::Values values = {"new", "n@x.cn", "", "", ""};
-    ASSERT_TRUE(Form::save(db, "42", values));
+    const Form::Values values = {"new", "n@x.cn", "", "", "", "http://team:8642"};
+    ASSERT_TRUE(Form::save(db, "42", values, "http://built.in"));
     UserInfo expected = mine;
     expected.puser = "new";
     expected.pemail = "n@x.cn";
     EXPECT_EQ(db.userInfo("42"), expected);
     EXPECT_EQ(db.userInfo("43"), other);
+    EXPECT_EQ(Form::load(db, "42", "http://built.in"), values);
+    EXPECT_EQ(Form::load(db, "43", "http://built.in")[Form::ServerAddress], "http://built.in");
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ const char* const kCheckingMail = "检测发信服务器 ……";
 const char* const kMailOk = "发信服务器连接成功！\r\n邮箱地址用户名和登录口令核对无误！";
 const char* const kMailFailed = "发信服务器连接失败！\r\n请检查核实邮箱地址用户名和登录口令！";
 
-enum Row { Name, Email, Smtp, MailUser, Password };
+enum Row { Name, Email, Smtp, MailUser, Password, Server };
 
 // How a cell of the grid shows `text` on screen.
 QImage looks(QTableWidget* table, int row, int column, const QString& text) {
@@ -137,19 +137,20 @@ TEST_F(UserInfoWindowTest, TheMenuOpensTheStoredRecordModally) {
         EXPECT_EQ(dialog->windowTitle(), u("用户信息"));
         auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("userInfoGrid"));
         ASSERT_NE(table, nullptr);
-        ASSERT_EQ(table->rowCount(), 5);
+        ASSERT_EQ(table->rowCount(), 6);
         ASSERT_EQ(table->columnCount(), 2);
         QStringList labels;
         QStringList stored;
-        for (int row = 0; row < 5; ++row) {
+        for (int row = 0; row < 6; ++row) {
             labels << table->item(row, 0)->text();
             stored << table->item(row, 1)->text();
             EXPECT_EQ(table->item(row, 0)->foreground().color(), QColor(0, 0, 0x80)) << row;
             EXPECT_FALSE(table->item(row, 0)->flags() & Qt::ItemIsEditable) << row;
         }
         EXPECT_EQ(labels, QStringList({"用户名", "电子邮箱", "邮箱服务器（SMTP）", "邮箱用户",
-                                       "邮箱登录口令"}));
-        EXPECT_EQ(stored, QStringList({"张三", "zs@x.cn", "smtp.x.cn", "zs", "pa55"}));
+                                       "邮箱登录口令", "服务器地址"}));
+        EXPECT_EQ(stored, QStringList({"张三", "zs@x.cn", "smtp.x.cn", "zs", "pa55",
+                                       QString::fromLatin1(platform.serverUrl)}));
 
         // Two passwords of one length look alike on screen; two user names,
         // or two labels of the password row, do not.
@@ -302,6 +303,46 @@ TEST_F(UserInfoWindowTest, CharactersGbkCannotHoldAreNotDroppedSilently) {
     EXPECT_EQ(clickForNotice("okButton"), u("含有不能以GBK保存的字符：😀"));
     EXPECT_FALSE(window->database().userInfo(machine));
     EXPECT_TRUE(recorder.captions.isEmpty());
+}
+
+// A team's own server: chosen in the window, kept for this computer only,
+// and asked by the window and the main window's exchanges from then on.
+TEST_F(UserInfoWindowTest, TheServerAddressIsStoredAndUsed) {
+    const QByteArray builtIn = "http://127.0.0.1:1";  // nothing answers there
+    platform.serverUrl = builtIn;
+    platform.online = true;
+    server.answer("/tjyhxx.asp", "ok!");
+    start();
+    open();
+    fill({"张三", "zs@x.cn"});
+    for (const char* refused : {"ftp://h", "http://", "http://h /x", "h:8642"}) {
+        edit(Server, u(refused));
+        EXPECT_EQ(clickForNotice("okButton"), u("服务器地址须以 http:// 或 https:// 开头！"))
+            << refused;
+    }
+    EXPECT_TRUE(server.requests().empty());
+    edit(Server, u(""));  // emptied: the build's address again
+    EXPECT_EQ(cell(Server), QString::fromLatin1(builtIn));
+
+    edit(Server, QString::fromLatin1(server.baseUrl()));
+    EXPECT_EQ(clickForNotice("okButton"), u(kSubmitted));
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(window->database().setting(platform.id.toLatin1(), "server"), server.baseUrl());
+    userInfo.reset();
+    open();
+    EXPECT_EQ(cell(Server), QString::fromLatin1(server.baseUrl()));
+
+    server.answer("/index.asp", "Halvorn");
+    server.answer("/gxjdch.asp", "none");
+    prompter.expectMessage();
+    find("menuUpdateWords")->trigger();
+    ASSERT_GE(server.requests().size(), 2u);
+    EXPECT_EQ(server.requests().back().path, "/gxjdch.asp");
+
+    // Choosing the build's address again forgets the choice.
+    edit(Server, QString::fromLatin1(builtIn));
+    EXPECT_EQ(clickForNotice("okButton"), u(kSaved));
+    EXPECT_EQ(window->database().setting(platform.id.toLatin1(), "server"), std::nullopt);
 }
 
 // On a read-only disk (read-only even for root) the record is shown, and 确  定
