@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -32,6 +33,7 @@
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "library/LibraryLocation.h"
+#include "library/Settings.h"
 #include "proofread/HitColumns.h"
 #include "proofread/HitContext.h"
 #include "proofread/HitTableModel.h"
@@ -156,6 +158,11 @@ void MainWindow::buildControls() {
         if (index.isValid() && index.row() != resultGrid->currentIndex().row())
             resultGrid->setCurrentIndex(index);
     });
+    draggedColumnWidths.assign(kHitColumns, 0);
+    connect(resultGrid->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) {
+                if (!applyingLayout && column < kHitColumns) draggedColumnWidths[column] = width;
+            });
 }
 
 void MainWindow::buildMenus() {
@@ -270,11 +277,8 @@ void MainWindow::prepareResultGrid() {
 void MainWindow::onMainWindowCreated() {
     prepareResultGrid();
     state.programDirectory = platform.programDirectory();
-    directoryBox->setDirectory(QDir::currentPath());
-    const int drive =
-        driveBox->findText(directoryBox->driveOf(QDir::currentPath(), platform.drives()));
-    if (drive >= 0) driveBox->setCurrentIndex(drive);
     openLibrary();
+    restoreSession();
     const bool autoUpdate = libraryAvailable() && readAutoUpdateSwitch();
     menuAutoUpdate->setChecked(autoUpdate);
     // Not here: a slow server would keep the program without a window.
@@ -292,6 +296,43 @@ void MainWindow::showEvent(QShowEvent* event) {
         startUpDownloadRunning = true;
         downloadUpdates();
         startUpDownloadRunning = false;
+    });
+}
+
+void MainWindow::restoreSession() {
+    const QByteArray machine = platform.machineId().toLatin1();
+    auto remembered = [&](const char* name) {
+        return libraryAvailable() ? dbConnection.setting(machine, name) : std::nullopt;
+    };
+    QString directory = QDir::currentPath();
+    if (const auto last = remembered(Settings::kLastDirectory)) {
+        // A directory since removed or unmounted: the start directory instead.
+        const QString path = QFile::decodeName(*last);
+        if (QFileInfo(path).isDir()) directory = path;
+    }
+    directoryBox->setDirectory(directory);
+    const int drive = driveBox->findText(directoryBox->driveOf(directory, platform.drives()));
+    if (drive >= 0) driveBox->setCurrentIndex(drive);
+    fillFileList();
+
+    if (const auto geometry = remembered(Settings::kMainWindowGeometry))
+        restoreGeometry(QByteArray::fromBase64(*geometry));
+    if (const auto widths = remembered(Settings::kHitColumnWidths))
+        if (const auto numbers = Settings::numbersFrom(*widths, kHitColumns))
+            draggedColumnWidths = *numbers;
+}
+
+void MainWindow::rememberSession() {
+    if (!libraryAvailable() || dbConnection.isReadOnly()) return;
+    const QByteArray machine = platform.machineId().toLatin1();
+    // Losing these is no reason to keep the user from leaving: no message.
+    dbConnection.inTransaction([&] {
+        return dbConnection.writeSetting(machine, Settings::kLastDirectory,
+                                         QFile::encodeName(currentDirectory())) &&
+               dbConnection.writeSetting(machine, Settings::kMainWindowGeometry,
+                                         saveGeometry().toBase64()) &&
+               dbConnection.writeSetting(machine, Settings::kHitColumnWidths,
+                                         Settings::numbersText(draggedColumnWidths));
     });
 }
 
@@ -368,20 +409,25 @@ void MainWindow::applyLayout(const MainWindowLayout& l) {
     busyLabel->setGeometry(l.busyLabel);
     progressBar->setGeometry(l.progressBar);
     resultGrid->setGeometry(l.resultGrid);
+    // A width the user dragged stands over the layout's.
+    applyingLayout = true;
+    auto setWidth = [this](int column, int layoutWidth) {
+        const int dragged = draggedColumnWidths[column];
+        resultGrid->setColumnWidth(column, dragged > 0 ? dragged : layoutWidth);
+    };
     resultGrid->horizontalHeader()->setDefaultSectionSize(l.resultGridDefaultColumnWidth);
-    for (int column : {0, 3, 4, 5})
-        resultGrid->setColumnWidth(column, l.resultGridDefaultColumnWidth);
-    resultGrid->setColumnWidth(1, l.resultGridColumn1Width);
-    resultGrid->setColumnWidth(2, l.resultGridColumn2Width);
+    for (int column : {0, 3, 4, 5}) setWidth(column, l.resultGridDefaultColumnWidth);
+    setWidth(1, l.resultGridColumn1Width);
+    setWidth(2, l.resultGridColumn2Width);
     // The context takes what the others leave, and at least room for its
     // text: beyond that the grid scrolls sideways.
     int taken = 0;
     for (int column = 0; column < ContextColumn; ++column) taken += resultGrid->columnWidth(column);
     const int room = l.resultGrid.width() - 2 * resultGrid->frameWidth() -
                      resultGrid->verticalScrollBar()->sizeHint().width() - taken;
-    resultGrid->setColumnWidth(
-        ContextColumn, std::max(room, resultGrid->fontMetrics().horizontalAdvance(
-                                          QString(2 * kContextCharacters + 10, QChar(0x4E00)))));
+    setWidth(ContextColumn, std::max(room, resultGrid->fontMetrics().horizontalAdvance(QString(
+                                               2 * kContextCharacters + 10, QChar(0x4E00)))));
+    applyingLayout = false;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -398,6 +444,7 @@ void MainWindow::exitProgram() {
     // edits are asked about first.
     if (!busy && !mayReplaceDocument()) return;
     exiting = true;
+    rememberSession();
     dbConnection.close();
     hide();
     QCoreApplication::quit();

@@ -107,6 +107,10 @@ class MainWindow : public QMainWindow {
     // The connection and reachability steps of the exchanges; false when they stopped.
     bool reachServer(ServerClient& client);
     void applyLayout(const MainWindowLayout& layout);
+    // What the last run left behind: its directory (listed), the window's
+    // place and the hit list's dragged column widths; and keeping them at exit.
+    void restoreSession();
+    void rememberSession();
 
     // Documents: the directory box's directory, and the document in the editor.
     QString currentDirectory() const;
@@ -145,6 +149,9 @@ class MainWindow : public QMainWindow {
     bool startUpDownloadDue = false;
     bool startUpDownloadRunning = false;
     bool downloadCancelled = false;
+    bool applyingLayout = false;
+    // Per hit-list column, the width the user dragged it to; 0: the layout's.
+    std::vector<int> draggedColumnWidths;
     DocumentView shownView;
     QString unreadablePath;  // the shown document when it could not be read
     std::vector<EntryLine> checkWordList;

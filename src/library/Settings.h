@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QByteArray>
+
+#include <optional>
+#include <vector>
+
 // What the program remembers between runs on one computer, kept in the
 // library file beside the user record: the program keeps no other
 // configuration. The names of WordDatabase::setting.
@@ -14,4 +19,9 @@ inline constexpr char kMainWindowGeometry[] = "window";
 inline constexpr char kHitColumnWidths[] = "hitColumns";
 // The word library window's size, "width,height".
 inline constexpr char kWordLibrarySize[] = "libraryWindow";
+
+// Numbers as "a,b,c"; read back only when there are exactly `count` of them,
+// each within 0 to 100000, so that a damaged value is ignored, not applied.
+QByteArray numbersText(const std::vector<int>& numbers);
+std::optional<std::vector<int>> numbersFrom(const QByteArray& text, std::size_t count);
 }  // namespace Settings

@@ -253,6 +253,62 @@ TEST_F(MainWindowTest, ResizingAppliesTheLayoutRules) {
     EXPECT_EQ(window->size(), QSize(778, 519));
 }
 
+// The next start opens where the last run left off: its directory listed,
+// the window's place, the dragged column widths, the word library's size.
+TEST_F(MainWindowTest, TheNextStartOpensWhereTheLastRunLeftOff) {
+    const QString startDirectory = QDir::currentPath();
+    writeDocument(QStringLiteral("a.txt"), "x");
+    QDir().mkpath(documents() + QStringLiteral("/sub"));
+    QFile(documents() + QStringLiteral("/sub/c.fbd")).open(QIODevice::WriteOnly);
+    QDir::setCurrent(documents());
+    auto directory = [this] { return find<DirectoryBox>("directoryBox")->directory(); };
+    auto libraryWindowSize = [this](QSize resizeTo) {
+        QSize shown;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = QApplication::activeModalWidget();
+            shown = dialog->size();
+            if (resizeTo.isValid()) dialog->resize(resizeTo);
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        find("menuAddWord")->trigger();
+        return shown;
+    };
+
+    start();  // the first start lists the start directory
+    EXPECT_EQ(directory(), documents());
+    EXPECT_EQ(listedFiles(), QStringList({"a.txt"}));
+    window->show();
+    changeDirectory(documents() + QStringLiteral("/sub"));
+    window->resize(1000, 700);
+    QApplication::processEvents();
+    auto* grid = find<QTableView>("resultGrid");
+    grid->horizontalHeader()->resizeSection(3, 97);
+    const int layoutWidth4 = grid->columnWidth(4);
+    libraryWindowSize(QSize(900, 600));
+    find("menuExit")->trigger();
+    window.reset();
+
+    start();
+    window->show();
+    QApplication::processEvents();
+    EXPECT_EQ(directory(), documents() + QStringLiteral("/sub"));
+    EXPECT_EQ(listedFiles(), QStringList({"c.fbd"}));
+    EXPECT_EQ(window->size(), QSize(1000, 700));
+    grid = find<QTableView>("resultGrid");
+    EXPECT_EQ(grid->columnWidth(3), 97);
+    EXPECT_EQ(grid->columnWidth(4), layoutWidth4);
+    EXPECT_EQ(libraryWindowSize(QSize()), QSize(900, 600));
+    find("menuExit")->trigger();
+    window.reset();
+
+    // A directory gone since: the start directory again.
+    QDir(documents() + QStringLiteral("/sub")).removeRecursively();
+    start();
+    EXPECT_EQ(directory(), documents());
+    EXPECT_TRUE(prompter.messages.empty());
+    QDir::setCurrent(startDirectory);
+}
+
 TEST_F(MainWindowTest, ModesMoveMenuChecksAndRadiosTogether) {
     start();
     auto* quick = find<QRadioButton>("quickModeRadio");
