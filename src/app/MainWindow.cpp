@@ -158,6 +158,7 @@ void MainWindow::buildControls() {
         if (index.isValid() && index.row() != resultGrid->currentIndex().row())
             resultGrid->setCurrentIndex(index);
     });
+    buildHitActions();
     draggedColumnWidths.assign(kHitColumns, 0);
     connect(resultGrid->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int column, int, int width) {
@@ -203,6 +204,8 @@ void MainWindow::buildMenus() {
     menuAddWord = item(library, "增加词汇", "menuAddWord", &MainWindow::showWordLibrary);
     menuSubmitWords = item(library, "提交词汇表", "menuSubmitWords", &MainWindow::submitNewEntries);
     menuUpdateWords = item(library, "更新词汇表", "menuUpdateWords", &MainWindow::downloadUpdates);
+    menuIgnoredList =
+        item(library, "已忽略的错误", "menuIgnoredList", &MainWindow::showIgnoredOccurrences);
 
     QMenu* settings = named(mainMenu->addMenu(QStringLiteral(" &S.设置 ")), "menuSettings");
     menuMode = named(settings->addMenu(QStringLiteral("校对方式")), "menuMode");

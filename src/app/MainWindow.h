@@ -4,12 +4,15 @@
 #include <QVector>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "app/MainWindowLayout.h"
 #include "app/ProofreadMode.h"
 #include "library/WordDatabase.h"
 #include "proofread/EntryLine.h"
+#include "proofread/ExceptionPhrase.h"
+#include "proofread/HitDecision.h"
 #include "text/DocumentView.h"
 
 class QAction;
@@ -77,6 +80,12 @@ class MainWindow : public QMainWindow {
     void showSelectedHit();
     void runCorrection();
     void undoCorrection();
+    // Decisions on the current hit: an exception phrase for its entry, or the
+    // occurrence ignored for good in its document; Ctrl+Z takes them back.
+    void addHitException();
+    void ignoreHit();
+    void undoHitDecision();
+    void showIgnoredOccurrences();
 
     // Word library, online exchange, user information.
     void showWordLibrary();
@@ -138,6 +147,22 @@ class MainWindow : public QMainWindow {
     void setShownView(DocumentView view, bool named = true);
     // Marks a scan or correction as running: browsing and editing are locked.
     void setBusy(bool running);
+    void buildHitActions();
+    // The current hit's document and the text around the hit; nothing, after
+    // saying why, when the hit is not in the file as the pass found it.
+    struct HitSite {
+        int row = -1;
+        QString path;
+        QByteArray bytes;
+        TextEncoding encoding = TextEncoding::Gbk;
+        PhraseSpan span;
+    };
+    std::optional<HitSite> currentHitSite();
+    // Takes out of the list the rows of `file` that `match` picks and whose
+    // occurrence `phrases` excuse in the file's bytes.
+    std::vector<HitTableModel::TakenRow> takeExcusedRows(
+        const QString& file, const std::function<bool(const HitTableModel::Row&)>& match,
+        const QByteArray& wrong, const QByteArray& phrases);
 
     ProgramState& state;
     Platform& platform;
@@ -157,6 +182,7 @@ class MainWindow : public QMainWindow {
     std::vector<EntryLine> checkWordList;
     // The entries of the last submission: grade, category, wrong, right, exceptions.
     std::vector<std::array<QByteArray, 5>> updateWordsGrid;
+    std::vector<HitDecision> hitDecisions;  // of this pass, the last taken last
 
     QWidget* central = nullptr;
     QLabel* label1 = nullptr;
@@ -190,6 +216,10 @@ class MainWindow : public QMainWindow {
     QAction* menuProofread = nullptr;
     QAction* menuCorrect = nullptr;
     QAction* menuUndoCorrection = nullptr;
+    QAction* menuAddException = nullptr;  // the hit list's context menu
+    QAction* menuIgnoreHit = nullptr;
+    QAction* menuUndoDecision = nullptr;
+    QAction* menuIgnoredList = nullptr;
     QAction* menuAddWord = nullptr;
     QAction* menuSubmitWords = nullptr;
     QAction* menuUpdateWords = nullptr;

@@ -34,6 +34,7 @@ void MainWindow::onDriveChanged() {
 void MainWindow::fillFileList() {
     fileCheckList->clear();
     hitRows->clear();
+    hitDecisions.clear();
     setStatusText(QString());  // it spoke of the rows
     for (const QString& name : documentNames(currentDirectory()))
         fileCheckList->addItem(documentItem(name));

@@ -53,12 +53,14 @@ bool openNamedLibrary(WordDatabase& db, const QString& path, QString* error) {
 }
 
 std::optional<std::vector<WordEntry>> namedLibraryEntries(const QString& path, ProofreadMode mode,
-                                                          QString* error) {
+                                                          QString* error,
+                                                          std::vector<IgnoredOccurrence>* ignored) {
     const std::optional<QByteArray> head = headOfNamedFile(path, error);
     if (!head) return std::nullopt;
     if (!LibraryText::looksLikeText(*head)) {
         WordDatabase db;
         if (!openNamedLibrary(db, path, error)) return std::nullopt;
+        if (ignored) *ignored = db.ignoredOccurrences();
         return db.entriesForMode(mode);
     }
     QString why;

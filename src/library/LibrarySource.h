@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/ProofreadMode.h"
+#include "library/IgnoredOccurrence.h"
 #include "library/WordEntry.h"
 
 class WordDatabase;
@@ -18,6 +19,8 @@ bool openNamedLibrary(WordDatabase& db, const QString& path, QString* error);
 // The entries of `mode` from the library a command-line user names, in the
 // order a scan takes them: a library file, or a library text file, whose
 // entries are taken in the order of its lines. Nullopt with the reason in
-// `error` when neither works.
-std::optional<std::vector<WordEntry>> namedLibraryEntries(const QString& path, ProofreadMode mode,
-                                                          QString* error);
+// `error` when neither works. A library file's ignored occurrences go to
+// `ignored` (a text has none).
+std::optional<std::vector<WordEntry>> namedLibraryEntries(
+    const QString& path, ProofreadMode mode, QString* error,
+    std::vector<IgnoredOccurrence>* ignored = nullptr);

@@ -57,6 +57,7 @@ WordDatabase::OpenResult WordDatabase::open(const QString& path) {
         connection_.useWriteAheadLog();
         createFormIndex();      // files made before the index; without it the library still works
         createSettingsTable();  // files made before settings were kept
+        createIgnoredTable();
     }
     connection_.clearError();
     return OpenResult::Opened;
@@ -84,7 +85,7 @@ bool WordDatabase::createSchema() {
                    "CREATE TABLE tuserinfo ("
                    " pmachine TEXT NOT NULL UNIQUE, puser TEXT, pemail TEXT, psmtp TEXT,"
                    " pfxyhm TEXT, pdlkl TEXT, pupdate TEXT, pdwdate TEXT, pzdgx INTEGER)") &&
-               createFormIndex() && createSettingsTable() &&
+               createFormIndex() && createSettingsTable() && createIgnoredTable() &&
                connection_.execute("PRAGMA user_version = 1");
     });
 }
@@ -97,6 +98,12 @@ bool WordDatabase::createSettingsTable() {
     return connection_.execute(
         "CREATE TABLE IF NOT EXISTS tsettings (pmachine TEXT NOT NULL, pname TEXT NOT NULL,"
         " pvalue TEXT, PRIMARY KEY (pmachine, pname))");
+}
+
+bool WordDatabase::createIgnoredTable() {
+    return connection_.execute(
+        "CREATE TABLE IF NOT EXISTS tignored (tid INTEGER PRIMARY KEY AUTOINCREMENT,"
+        " tfile TEXT, terror TEXT, tright TEXT, tphrase TEXT, tdate TEXT)");
 }
 
 std::vector<WordEntry> WordDatabase::selectEntries(const char* sql,
@@ -336,6 +343,43 @@ bool WordDatabase::writeSetting(const QByteArray& machineId, const char* name,
     s.bind(machineId).bind(QByteArray(name));
     if (!value.isNull()) s.bind(value);
     if (!s.run()) return connection_.fail(QStringLiteral("cannot store a setting"));
+    connection_.clearError();
+    return true;
+}
+
+std::vector<IgnoredOccurrence> WordDatabase::ignoredOccurrences() {
+    std::vector<IgnoredOccurrence> all;
+    if (!connection_.isOpen()) return connection_.fail(QStringLiteral("library not open")), all;
+    SqlStatement s(connection_.handle(),
+                   "SELECT tid, tfile, terror, tright, tphrase, tdate FROM tignored ORDER BY tid");
+    while (s.step())
+        all.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4),
+                       SqlConnection::parseDateTime(s.text(5))});
+    // No table (an old read-only library) is the same as nothing ignored.
+    connection_.clearError();
+    return all;
+}
+
+qint64 WordDatabase::addIgnored(const IgnoredOccurrence& i) {
+    if (!connection_.isOpen()) return connection_.fail(QStringLiteral("library not open")), 0;
+    SqlStatement s(connection_.handle(),
+                   "INSERT INTO tignored (tfile, terror, tright, tphrase, tdate) "
+                   "VALUES (?, ?, ?, ?, ?)");
+    s.bind(notNull(i.file))
+        .bind(notNull(i.wrong))
+        .bind(notNull(i.right))
+        .bind(notNull(i.phrase))
+        .bind(i.date);
+    if (!s.run()) return connection_.fail(QStringLiteral("cannot store an ignored occurrence")), 0;
+    connection_.clearError();
+    return connection_.lastInsertId();
+}
+
+bool WordDatabase::removeIgnored(qint64 id) {
+    if (!connection_.isOpen()) return connection_.fail(QStringLiteral("library not open"));
+    SqlStatement s(connection_.handle(), "DELETE FROM tignored WHERE tid = ?");
+    s.bind(id);
+    if (!s.run()) return connection_.fail(QStringLiteral("cannot remove an ignored occurrence"));
     connection_.clearError();
     return true;
 }

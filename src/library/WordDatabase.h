@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "app/ProofreadMode.h"
+#include "library/IgnoredOccurrence.h"
 #include "library/SqlConnection.h"
 #include "library/UserInfo.h"
 #include "library/WordEntry.h"
 
 // The library file: an SQLCipher database with the tables `words`,
-// `tuserinfo` and `tsettings` (what the program remembers per computer). One method per query the
+// `tuserinfo`, `tsettings` (what the program remembers per computer) and
+// `tignored` (occurrences the user chose not to see again). One method per query the
 // program issues; every value is bound as a parameter, never pasted into SQL text. Each call
 // prepares, runs and finalizes its own statement, so nothing stays open between operations.
 class WordDatabase {
@@ -78,6 +80,13 @@ class WordDatabase {
     // Stores the value; a null value removes it.
     bool writeSetting(const QByteArray& machineId, const char* name, const QByteArray& value);
 
+    // Every ignored occurrence, oldest first; none in a read-only library made
+    // before they were kept.
+    std::vector<IgnoredOccurrence> ignoredOccurrences();
+    // Stores a new one; returns its id, or 0 when it could not be stored.
+    qint64 addIgnored(const IgnoredOccurrence& ignored);
+    bool removeIgnored(qint64 id);
+
     // Runs `work` in one transaction: everything it stored, or nothing.
     template <typename Work>
     bool inTransaction(Work&& work) {
@@ -89,6 +98,7 @@ class WordDatabase {
     // Downloads look every record up by its forms.
     bool createFormIndex();
     bool createSettingsTable();
+    bool createIgnoredTable();
     std::vector<WordEntry> selectEntries(const char* sql, const std::vector<QByteArray>& values);
 
     SqlConnection connection_;

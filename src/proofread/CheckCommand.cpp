@@ -15,6 +15,7 @@
 #include "proofread/CorrectionJournal.h"
 #include "proofread/Corrector.h"
 #include "proofread/DocumentScan.h"
+#include "proofread/ExceptionPhrase.h"
 #include "proofread/HitPosition.h"
 #include "proofread/Scanner.h"
 #include "text/FileName.h"
@@ -25,8 +26,8 @@ namespace {
 
 constexpr char kUsage[] =
     "用法：tavrel-check [--library PATH] [--mode quick|fine|professional]\n"
-    "                   [--encoding auto|gbk|gb18030|utf-8|utf-16le|utf-16be] [--fix|--diff] "
-    "PATH...\n"
+    "                   [--encoding auto|gbk|gb18030|utf-8|utf-16le|utf-16be] [--no-ignored]\n"
+    "                   [--fix|--diff] PATH...\n"
     "      tavrel-check --undo\n"
     "校对文档（*.fbd、*.txt、*.htm、*.html）；目录取其中的文档。\n"
     "每处错误在标准输出占一行：序号、文件名、位置、误、正，以TAB分隔。\n"
@@ -34,6 +35,7 @@ constexpr char kUsage[] =
     "  --mode MODE     quick（默认，基本）、fine（基本、高级）、professional（全部）\n"
     "  --encoding ENC  文档的编码，auto（默认）按内容识别：字节顺序标记、HTML的charset、\n"
     "                  UTF-8、GB18030，否则GBK\n"
+    "  --no-ignored    也列出在窗口中“忽略此处”的错误（默认不列出，只在标准错误输出计数）\n"
     "  --fix           改正每一处错误并保存文档（可以 --undo 撤销）\n"
     "  --diff          以统一差异格式（unified diff）显示 --fix 将作的修改，不写文件\n"
     "  --undo          撤销最近一次修改（本程序或窗口的“修改”），只恢复此后未被改动的文档\n"
@@ -46,6 +48,7 @@ struct Options {
     bool fix = false;
     bool diff = false;
     bool undo = false;
+    bool showIgnored = false;
     std::optional<TextEncoding> encoding;  // none: told per document
     QStringList paths;
 };
@@ -70,6 +73,8 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
             options.fix = true;
         } else if (a == QLatin1String("--diff")) {
             options.diff = true;
+        } else if (a == QLatin1String("--no-ignored")) {
+            options.showIgnored = true;
         } else if (a == QLatin1String("--undo")) {
             options.undo = true;
         } else if (a == QLatin1String("--library") || a == QLatin1String("--mode") ||
@@ -166,17 +171,21 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     if (options.undo) return undoLastRun(journalDirectory, say);
 
     std::optional<std::vector<WordEntry>> entries;
+    std::vector<IgnoredOccurrence> ignored;
     if (options.library.isEmpty()) {
         // The program's own library is found, and on a new installation made,
         // as the window does it.
         WordDatabase db;
-        if (StarterLibrary::openOrCreate(db, defaultLibraryPath))
+        if (StarterLibrary::openOrCreate(db, defaultLibraryPath)) {
             entries = db.entriesForMode(options.mode);
-        else
+            ignored = db.ignoredOccurrences();
+        } else {
             error = db.openFailure();
+        }
     } else {
-        entries = namedLibraryEntries(options.library, options.mode, &error);
+        entries = namedLibraryEntries(options.library, options.mode, &error, &ignored);
     }
+    if (options.showIgnored) ignored.clear();
     if (!entries) {
         say(QStringLiteral("tavrel-check：") + error);
         return 2;
@@ -199,6 +208,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     }
 
     qsizetype number = 0;
+    qsizetype ignoredHits = 0;
     size_t skipped = 0;
     bool changes = false;  // --diff: something to change
     const CorrectionJournal journal(journalDirectory);
@@ -221,14 +231,19 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             problem = true;
             continue;
         }
-        const QByteArray name =
-            displayName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)).toUtf8();
+        const QString ownName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        const QByteArray name = displayName(ownName).toUtf8();
         std::vector<CorrectionRow> rows;
         // Written a piece at a time through one reused buffer.
         QByteArray lines;
         lines.reserve(kOutputPiece + 256);
         const bool correcting = options.fix || options.diff;
-        for (const Hit& hit : scanDocument(scanner, text, encoding)) {
+        qsizetype left = 0;
+        const std::vector<Hit> hits =
+            withoutIgnored(scanDocument(scanner, text, encoding), scanner.entries(),
+                           ignoredIn(ignored, ownName), text, encoding, &left);
+        ignoredHits += left;
+        for (const Hit& hit : hits) {
             const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
             QByteArray& tail = rowTails[static_cast<size_t>(hit.entry)];
             if (tail.isEmpty()) tail = '\t' + utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n';
@@ -270,6 +285,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         }
     }
     say(QStringLiteral("%1 处, %2 个文件").arg(number).arg(documents.size()));
+    if (ignoredHits > 0) say(QStringLiteral("已忽略 %1 处（--no-ignored 列出）").arg(ignoredHits));
     if (problem) return 2;
     if (options.fix) return skipped > 0 ? 1 : 0;
     if (options.diff) return changes ? 1 : 0;

@@ -11,8 +11,9 @@ struct EntryLine {
     QByteArray wrong;
     QByteArray right;
     QByteArray exceptions;  // phrases separated by ';'
+    qint64 tid = 0;         // the library entry's, so that a decision on a hit reaches it
 
     static EntryLine fromEntry(const WordEntry& entry) {
-        return {entry.terror, entry.tright, entry.tbut};
+        return {entry.terror, entry.tright, entry.tbut, entry.tid};
     }
 };

@@ -1,5 +1,6 @@
 #include "proofread/HitTableModel.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "app/GridRows.h"
@@ -91,4 +92,27 @@ void HitTableModel::clear() {
     rows_.clear();
     rows_.shrink_to_fit();
     endResetModel();
+}
+
+std::vector<HitTableModel::TakenRow> HitTableModel::takeRows(const std::vector<int>& rows) {
+    std::vector<TakenRow> taken;
+    // From the last, so that the indices still to take stay where they are.
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        const int r = *it;
+        if (r < 0 || r >= rowCount()) continue;
+        beginRemoveRows({}, r, r);
+        taken.emplace_back(r, std::move(rows_[static_cast<size_t>(r)]));
+        rows_.erase(rows_.begin() + r);
+        endRemoveRows();
+    }
+    return taken;
+}
+
+void HitTableModel::restoreRows(const std::vector<TakenRow>& taken) {
+    for (auto it = taken.rbegin(); it != taken.rend(); ++it) {
+        const int r = std::min(it->first, rowCount());
+        beginInsertRows({}, r, r);
+        rows_.insert(rows_.begin() + r, it->second);
+        endInsertRows();
+    }
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "proofread/HitColumns.h"
@@ -26,7 +27,10 @@ class HitTableModel : public QAbstractTableModel {
         QByteArray right;  // GBK
         bool ticked = true;
         QString context{};  // the text around the hit, as shown
+        qint64 entry = 0;   // the library entry's tid
     };
+    // A row taken out of the list, with the index it had.
+    using TakenRow = std::pair<int, Row>;
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -44,6 +48,10 @@ class HitTableModel : public QAbstractTableModel {
     // The rows of one document at once: one notice to the view, not one a row.
     void append(std::vector<Row> rows);
     void clear();
+    // Takes out the rows `rows` (ascending) and returns them for restoreRows.
+    std::vector<TakenRow> takeRows(const std::vector<int>& rows);
+    // Puts taken rows back where they were; the last taken go back first.
+    void restoreRows(const std::vector<TakenRow>& taken);
 
   private:
     std::vector<Row> rows_;

@@ -158,6 +158,7 @@ void MainWindow::undoCorrection() {
     const CorrectionJournal::UndoResult result = journal.undo(*run);
     // The rows' positions belong to the texts that were undone.
     hitRows->clear();
+    hitDecisions.clear();
     if (!state.currentFilePath.isEmpty()) showDocument(state.currentFilePath);
     setStatusText(QStringLiteral("撤销完毕！"));
     QString done = QStringLiteral("撤销完毕！");

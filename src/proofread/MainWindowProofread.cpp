@@ -22,6 +22,7 @@
 #include "documents/DocumentFile.h"
 #include "documents/FileListItem.h"
 #include "proofread/DocumentScan.h"
+#include "proofread/ExceptionPhrase.h"
 #include "proofread/HitContext.h"
 #include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
@@ -130,12 +131,15 @@ void MainWindow::runProofread() {
     progressBar->repaint();
     checkWordList.clear();
     hitRows->clear();
+    hitDecisions.clear();
     checkWordList.reserve(entries.size());
     for (const WordEntry& entry : entries) checkWordList.push_back(EntryLine::fromEntry(entry));
     // The lines share the forms' bytes; the rest of the entries is not needed
     // during the scan, and a large library would carry it twice.
     std::vector<WordEntry>().swap(entries);
     const Scanner scanner(checkWordList);
+    const std::vector<IgnoredOccurrence> ignored = dbConnection.ignoredOccurrences();
+    qsizetype ignoredHits = 0;
 
     QStringList unreadable;
     WindowScanProgress progress(progressBar, exiting, [this](qsizetype start, qsizetype length) {
@@ -172,8 +176,11 @@ void MainWindow::runProofread() {
         const bool shown = i == lastTicked || progress.due();
         if (shown) putDocument(state.currentFilePath, text);
         progress.startDocument(text ? text->size() : 0);
-        const std::vector<Hit> hits =
-            scanDocument(scanner, text.value_or(QByteArray()), encoding, &progress);
+        qsizetype left = 0;
+        const std::vector<Hit> hits = withoutIgnored(
+            scanDocument(scanner, text.value_or(QByteArray()), encoding, &progress), checkWordList,
+            ignoredIn(ignored, name), text.value_or(QByteArray()), encoding, &left);
+        ignoredHits += left;
         std::vector<HitTableModel::Row> rows;
         rows.reserve(hits.size());
         std::vector<QString> contexts = hitContexts(text.value_or(QByteArray()), encoding, hits);
@@ -181,7 +188,7 @@ void MainWindow::runProofread() {
             const Hit& hit = hits[h];
             const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
             rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right, true,
-                            std::move(contexts[h])});
+                            std::move(contexts[h]), entry.tid});
         }
         hitRows->append(std::move(rows));
         if (!hits.empty()) resultGrid->scrollToBottom();
@@ -197,8 +204,10 @@ void MainWindow::runProofread() {
     QStringList withHits;
     for (int r = 0; r < hitRows->rowCount(); ++r)
         if (!withHits.contains(hitRows->row(r).file)) withHits << hitRows->row(r).file;
-    setStatusText(
-        QStringLiteral("校对完毕！共%1处，%2个文件").arg(hitRows->rowCount()).arg(withHits.size()));
+    QString summary =
+        QStringLiteral("校对完毕！共%1处，%2个文件").arg(hitRows->rowCount()).arg(withHits.size());
+    if (ignoredHits > 0) summary += QStringLiteral("（已忽略%1处）").arg(ignoredHits);
+    setStatusText(summary);
     QString done = QStringLiteral("校对完毕！");
     if (!unreadable.isEmpty())
         done += QStringLiteral("\r\n未能读取的文件：") + unreadable.join(QStringLiteral("、"));

@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -16,6 +19,7 @@
 #include "proofread/CorrectionJournal.h"
 #include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
+#include "support/LoopbackServer.h"
 #include "support/WindowFixture.h"
 #include "text/TextCodec.h"
 
@@ -48,6 +52,24 @@ class ProofreadWindowTest : public WindowFixture {
     }
     // Picks a row as the user does: the current cell moves there.
     void pick(int r) { view()->setCurrentIndex(grid()->index(r, 3)); }
+    // Each row's 上下文.
+    QStringList contexts() {
+        QStringList texts;
+        for (int r = 0; r < grid()->rowCount(); ++r) texts << grid()->index(r, 6).data().toString();
+        return texts;
+    }
+    // Runs `work` on the modal dialog that `keys` in the hit list opens.
+    void inDialog(QKeySequence keys, const std::function<void(QDialog*)>& work) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            seen = true;
+            work(dialog);
+        });
+        QTest::keySequence(view(), keys);
+        EXPECT_TRUE(seen);
+    }
 };
 
 TEST_F(ProofreadWindowTest, ScanListsEveryHitNumberedAcrossDocuments) {
@@ -329,6 +351,133 @@ TEST_F(ProofreadWindowTest, TheHitsAreSteppedThroughAndTickedFromTheKeyboard) {
     prompter.expectMessage();
     QTest::keySequence(window.get(), QKeySequence(Qt::Key_F5));
     EXPECT_EQ(prompter.messages.back().text, QStringLiteral("校对完毕！"));
+}
+
+// 加为例外 (Ctrl+E): the phrase, shortened in its dialog, goes into the
+// entry, dated, so that the next submission sends it; every row of the pass
+// it excuses leaves the list, and Ctrl+Z brings them and the entry back.
+TEST_F(ProofreadWindowTest, AnExceptionLearntFromAHitLeavesTheRowsItExcuses) {
+    addEntry("基本", "按装", "安装");
+    addEntry("基本", "问题", "难题");
+    writeDocument(QStringLiteral("a.txt"),
+                  gbk(QStringLiteral("我们按装好了。\n他们按装好了。\n问题在于按装不易")));
+    writeDocument(QStringLiteral("b.txt"), gbk(QStringLiteral("都按装好了")));
+    LoopbackServer server;
+    platform.serverUrl = server.baseUrl();
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 5);
+    window->show();
+    QApplication::setActiveWindow(window.get());  // the list's keys need an active window
+    view()->setFocus();
+    pick(0);
+
+    inDialog(QKeySequence(Qt::CTRL | Qt::Key_E), [](QDialog* dialog) {
+        auto* phrase = dialog->findChild<QLabel*>(QStringLiteral("phraseLabel"));
+        auto* leftIn = dialog->findChild<QPushButton*>(QStringLiteral("leftInButton"));
+        EXPECT_EQ(phrase->text(), QStringLiteral("我们【按装】好了"));
+        leftIn->click();
+        leftIn->click();
+        EXPECT_FALSE(leftIn->isEnabled());
+        EXPECT_EQ(phrase->text(), QStringLiteral("【按装】好了"));
+        dialog->accept();
+    });
+    ASSERT_EQ(grid()->rowCount(), 2);
+    EXPECT_EQ(row(0), QStringList({"1", "a.txt", "39;42", "按装", "安装"}));
+    EXPECT_EQ(row(1), QStringList({"2", "a.txt", "31;34", "问题", "难题"}));
+    auto stored = [this] {
+        return window->database().entriesWithForms(gbk(QStringLiteral("按装")),
+                                                   gbk(QStringLiteral("安装")))[0];
+    };
+    EXPECT_EQ(stored().tbut, gbk(QStringLiteral("按装好了")));
+    EXPECT_EQ(stored().tdate, platform.clock);
+
+    platform.online = true;
+    server.answer("/index.asp", "Halvorn");
+    server.answer("/tjjdch.asp", "ok!");
+    prompter.expectMessage();
+    find("menuSubmitWords")->trigger();
+    ASSERT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(server.requests()[1].param("errword"), gbk(QStringLiteral("按装")));
+    EXPECT_EQ(server.requests()[1].param("butword"), gbk(QStringLiteral("按装好了")));
+
+    QApplication::setActiveWindow(window.get());  // offscreen, the closed dialog took it
+    view()->setFocus();
+    QTest::keySequence(view(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    ASSERT_EQ(grid()->rowCount(), 5);
+    EXPECT_EQ(row(1), QStringList({"2", "a.txt", "20;23", "按装", "安装"}));
+    EXPECT_EQ(row(4), QStringList({"5", "b.txt", "3;6", "按装", "安装"}));
+    EXPECT_EQ(stored().tbut, QByteArray());
+    EXPECT_FALSE(stored().tdate.isValid());
+}
+
+// 忽略此处 (Delete): the occurrence is kept by its document and its context,
+// so it stays ignored when text comes before it, comes back when its context
+// changes, is left out and counted by tavrel-check, and is taken back with
+// Ctrl+Z or from the list of ignored occurrences.
+TEST_F(ProofreadWindowTest, AnIgnoredOccurrenceStaysIgnoredUntilItsContextChanges) {
+    addEntry("基本", "按装", "安装");
+    const QString text = QStringLiteral("一、按装好了。二、按装不易。");
+    writeDocument(QStringLiteral("a.txt"), gbk(text));
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 2);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    view()->setFocus();
+    pick(0);
+    QTest::keyClick(view(), Qt::Key_Delete);
+    EXPECT_EQ(contexts(), QStringList({"、按装好了。二、【按装】不易。"}));
+    QTest::keySequence(view(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(grid()->rowCount(), 2);
+    EXPECT_TRUE(window->database().ignoredOccurrences().empty());
+    pick(0);
+    QTest::keyClick(view(), Qt::Key_Delete);
+    ASSERT_EQ(window->database().ignoredOccurrences().size(), 1u);
+    EXPECT_EQ(window->database().ignoredOccurrences()[0].phrase, gbk(QStringLiteral("、按装好了")));
+
+    auto check = [this](QStringList args) {
+        QBuffer out, err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        runCheckCommand(args << documents(), libraryPath(), dir.filePath(QStringLiteral("j")), out,
+                        err);
+        return std::pair(out.data().count('\n'), QString::fromUtf8(err.data()));
+    };
+    struct Step {
+        const char* text;
+        int rows;
+    };
+    for (const Step& step :
+         {Step{"前言\n一、按装好了。二、按装不易。", 1}, Step{"一、按装完了。二、按装不易。", 2}}) {
+        SCOPED_TRACE(step.text);
+        writeDocument(QStringLiteral("a.txt"), gbk(QString::fromUtf8(step.text)));
+        proofread();
+        EXPECT_EQ(grid()->rowCount(), step.rows);
+        EXPECT_EQ(find<QLabel>("statusPanel0")->text().contains(QStringLiteral("已忽略1处")),
+                  step.rows == 1);
+        const auto [lines, said] = check({});
+        EXPECT_EQ(lines, step.rows);
+        EXPECT_EQ(said.contains(QStringLiteral("已忽略 1 处")), step.rows == 1);
+        EXPECT_EQ(check({QStringLiteral("--no-ignored")}).first, 2);
+    }
+
+    writeDocument(QStringLiteral("a.txt"), gbk(text));
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* list = dialog->findChild<QTableWidget*>(QStringLiteral("ignoredGrid"));
+        ASSERT_EQ(list->rowCount(), 1);
+        EXPECT_EQ(list->item(0, 3)->text(), QStringLiteral("、按装好了"));
+        dialog->findChild<QPushButton*>(QStringLiteral("restoreButton"))->click();
+        EXPECT_EQ(list->rowCount(), 0);
+        dialog->reject();
+    });
+    find("menuIgnoredList")->trigger();
+    proofread();
+    EXPECT_EQ(grid()->rowCount(), 2);
 }
 
 TEST_F(ProofreadWindowTest, AHitTheEditsMovedSelectsNothingAndSaysSo) {

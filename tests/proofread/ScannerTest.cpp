@@ -3,6 +3,7 @@
 #include <random>
 
 #include "proofread/DocumentScan.h"
+#include "proofread/ExceptionPhrase.h"
 #include "proofread/HitPosition.h"
 #include "proofread/PerEntrySearch.h"
 #include "proofread/Scanner.h"
@@ -370,6 +371,44 @@ TEST(Scanner, EveryEncodingGivesTheHitsOfTheSameTextInGbk) {
             EXPECT_EQ(before.size(), fromGbk(gbkBytes.left(expected[i].start - 1)).size());
         }
     }
+}
+
+// The phrase proposed for a hit: up to the nearest punctuation or line break,
+// at most four characters a side, at least one (a punctuation mark) where the
+// line has one; in the document's own encoding.
+TEST(ExceptionPhrase, TheProposalReachesToPunctuationOrALineBreak) {
+    struct Row {
+        const char* text;
+        const char* marked;
+        TextEncoding encoding = TextEncoding::Gbk;
+    };
+    for (const Row& row :
+         {Row{"按装好了，谢谢", "【按装】好了"}, Row{"都已经按装", "都已经【按装】"},
+          Row{"好，按装。", "，【按装】。"}, Row{"甲乙\n按装好;丙", "【按装】好"},
+          Row{"一二三四五按装六七八九十", "二三四五【按装】六七八九"},
+          Row{"好，按装。", "，【按装】。", TextEncoding::Utf8}}) {
+        SCOPED_TRACE(row.marked);
+        const QString text = QString::fromUtf8(row.text);
+        const QByteArray bytes =
+            TextCodec::encode(text, row.encoding, TextCodec::LineEnding::Lf, nullptr);
+        const QByteArray wrong = TextCodec::recodeGbk(gbk(QStringLiteral("按装")), row.encoding);
+        const auto span =
+            PhraseSpan::around(bytes, row.encoding, bytes.indexOf(wrong) + 1, wrong.size());
+        ASSERT_TRUE(span);
+        EXPECT_EQ(span->marked(), QString::fromUtf8(row.marked));
+        EXPECT_EQ(span->phrase(), QString(span->marked()).remove(u'【').remove(u'】'));
+    }
+    EXPECT_FALSE(PhraseSpan::around(gbk(QStringLiteral("按装")), TextEncoding::Gbk, 2, 4));
+
+    // Checked as 保  存 checks an entry's exceptions.
+    QByteArray phrase;
+    EXPECT_EQ(phraseProblem(gbk(QStringLiteral("按装")), QStringLiteral("按装好"), &phrase),
+              QString());
+    EXPECT_EQ(phrase, gbk(QStringLiteral("按装好")));
+    EXPECT_EQ(phraseProblem(gbk(QStringLiteral("按装")), QStringLiteral("安装好"), &phrase),
+              QStringLiteral("例外情况未包含错误字段（逻辑错误）！"));
+    EXPECT_EQ(phraseProblem(gbk(QStringLiteral("按装")), QStringLiteral("按装😀"), &phrase),
+              QStringLiteral("含有不能以GBK保存的字符：😀"));
 }
 
 TEST(HitPosition, WritesAndReadsStartSemicolonEnd) {
