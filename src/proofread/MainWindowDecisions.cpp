@@ -158,15 +158,15 @@ void MainWindow::ignoreHit() {
     std::optional<HitSite> site = currentHitSite();
     if (!site) return;
     const HitTableModel::Row hit = hitRows->row(site->row);
+    // A context GBK cannot hold is narrowed, a side at a time, until it can
+    // be stored; the hit alone still tells the occurrence.
     QByteArray phrase;
-    if (!phraseProblem(hit.wrong, site->span.phrase(), &phrase).isEmpty()) {
-        // A context GBK cannot hold: the hit alone still tells the occurrence.
-        PhraseSpan bare = site->span;
-        while (bare.shrink(PhraseSpan::Side::Left)) {
-        }
-        while (bare.shrink(PhraseSpan::Side::Right)) {
-        }
-        phrase = GbkCodec::encode(bare.phrase(), nullptr);
+    PhraseSpan span = site->span;
+    for (bool left = true; !phraseProblem(hit.wrong, span.phrase(), &phrase).isEmpty();
+         left = !left) {
+        const auto side = left ? PhraseSpan::Side::Left : PhraseSpan::Side::Right;
+        const auto other = left ? PhraseSpan::Side::Right : PhraseSpan::Side::Left;
+        if (!span.shrink(side) && !span.shrink(other)) break;
     }
     HitDecision decision;
     decision.ignoredId = dbConnection.addIgnored(
