@@ -199,6 +199,7 @@ void MainWindow::buildMenus() {
     menuProofread->setShortcut(QKeySequence(Qt::Key_F5));
     menuCorrect = item(run, "修改", "menuCorrect", &MainWindow::runCorrection);
     menuUndoCorrection = item(run, "撤销修改", "menuUndoCorrection", &MainWindow::undoCorrection);
+    menuExportReport = item(run, "导出报告", "menuExportReport", &MainWindow::exportReport);
 
     QMenu* library = named(mainMenu->addMenu(QStringLiteral(" &B.词库 ")), "menuLibrary");
     menuAddWord = item(library, "增加词汇", "menuAddWord", &MainWindow::showWordLibrary);

@@ -80,6 +80,8 @@ class MainWindow : public QMainWindow {
     void showSelectedHit();
     void runCorrection();
     void undoCorrection();
+    // Writes the hit list to a CSV table or an HTML page.
+    void exportReport();
     // Decisions on the current hit: an exception phrase for its entry, or the
     // occurrence ignored for good in its document; Ctrl+Z takes them back.
     void addHitException();
@@ -216,6 +218,7 @@ class MainWindow : public QMainWindow {
     QAction* menuProofread = nullptr;
     QAction* menuCorrect = nullptr;
     QAction* menuUndoCorrection = nullptr;
+    QAction* menuExportReport = nullptr;
     QAction* menuAddException = nullptr;  // the hit list's context menu
     QAction* menuIgnoreHit = nullptr;
     QAction* menuUndoDecision = nullptr;

@@ -60,6 +60,15 @@ QString QtPrompter::saveFile(const FileDialog& dialog) {
     fileDialog.setObjectName(QStringLiteral("fileDialog"));
     fileDialog.setAcceptMode(QFileDialog::AcceptSave);
     fileDialog.setDefaultSuffix(dialog.defaultSuffix);
+    // A name typed without a suffix takes the one of the type chosen.
+    QObject::connect(&fileDialog, &QFileDialog::filterSelected, &fileDialog,
+                     [&fileDialog](const QString& filter) {
+                         const qsizetype star = filter.indexOf(QStringLiteral("*."));
+                         if (star < 0) return;
+                         qsizetype end = star + 2;
+                         while (end < filter.size() && filter[end].isLetterOrNumber()) ++end;
+                         fileDialog.setDefaultSuffix(filter.mid(star + 2, end - star - 2));
+                     });
     fileDialog.selectFile(dialog.fileName);
     if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) return {};
     return fileDialog.selectedFiles().constFirst();

@@ -1,10 +1,14 @@
 #include "proofread/CheckCommand.h"
 
+#include <QFile>
 #include <QIODevice>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
+#include <thread>
 
 #include "documents/DocumentFile.h"
 #include "documents/MappedDocument.h"
@@ -16,7 +20,10 @@
 #include "proofread/Corrector.h"
 #include "proofread/DocumentScan.h"
 #include "proofread/ExceptionPhrase.h"
+#include "proofread/HitContext.h"
 #include "proofread/HitPosition.h"
+#include "proofread/HitReport.h"
+#include "proofread/OrderedJobs.h"
 #include "proofread/Scanner.h"
 #include "text/FileName.h"
 #include "text/GbkCodec.h"
@@ -27,7 +34,8 @@ namespace {
 constexpr char kUsage[] =
     "用法：tavrel-check [--library PATH] [--mode quick|fine|professional]\n"
     "                   [--encoding auto|gbk|gb18030|utf-8|utf-16le|utf-16be] [--no-ignored]\n"
-    "                   [--fix|--diff] PATH...\n"
+    "                   [--format text|jsonl|csv|sarif] [--stats] [--jobs N]\n"
+    "                   [--fix|--diff] [--files-from FILE] PATH...\n"
     "      tavrel-check --undo\n"
     "校对文档（*.fbd、*.txt、*.htm、*.html）；目录取其中的文档。\n"
     "每处错误在标准输出占一行：序号、文件名、位置、误、正，以TAB分隔。\n"
@@ -35,6 +43,11 @@ constexpr char kUsage[] =
     "  --mode MODE     quick（默认，基本）、fine（基本、高级）、professional（全部）\n"
     "  --encoding ENC  文档的编码，auto（默认）按内容识别：字节顺序标记、HTML的charset、\n"
     "                  UTF-8、GB18030，否则GBK\n"
+    "  --format FMT    输出格式：text（默认，见上）、jsonl（每处一个JSON对象）、\n"
+    "                  csv（带BOM的UTF-8，可用电子表格打开）、sarif（SARIF 2.1.0）\n"
+    "  --stats         在标准错误输出每个文档的字数和差错率（每万字）；jsonl 末尾另加汇总对象\n"
+    "  --files-from F  从文件 F 读取要校对的路径，每行一个（F 为 - 时读标准输入）\n"
+    "  --jobs N        用 N 个线程校对（默认为处理器核数），输出与单线程完全相同\n"
     "  --no-ignored    也列出在窗口中“忽略此处”的错误（默认不列出，只在标准错误输出计数）\n"
     "  --fix           改正每一处错误并保存文档（可以 --undo 撤销）\n"
     "  --diff          以统一差异格式（unified diff）显示 --fix 将作的修改，不写文件\n"
@@ -42,8 +55,14 @@ constexpr char kUsage[] =
     "退出码：0 无错误，1 有错误（--fix：有未改正的；--diff：有要修改的；--undo：有未能撤销的），\n"
     "2 用法错误或文件无法读取（--undo：没有可撤销的修改）。\n";
 
+enum class Format { Text, Jsonl, Csv, Sarif };
+
 struct Options {
     QString library;
+    Format format = Format::Text;
+    bool stats = false;
+    int jobs = 0;  // 0: one per processor
+    QString filesFrom;
     ProofreadMode mode = ProofreadMode::Quick;
     bool fix = false;
     bool diff = false;
@@ -73,12 +92,15 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
             options.fix = true;
         } else if (a == QLatin1String("--diff")) {
             options.diff = true;
+        } else if (a == QLatin1String("--stats")) {
+            options.stats = true;
         } else if (a == QLatin1String("--no-ignored")) {
             options.showIgnored = true;
         } else if (a == QLatin1String("--undo")) {
             options.undo = true;
         } else if (a == QLatin1String("--library") || a == QLatin1String("--mode") ||
-                   a == QLatin1String("--encoding")) {
+                   a == QLatin1String("--encoding") || a == QLatin1String("--format") ||
+                   a == QLatin1String("--files-from") || a == QLatin1String("--jobs")) {
             if (i + 1 == args.size()) {
                 error = a + QStringLiteral(" 缺少参数");
                 return Parsed::Error;
@@ -86,6 +108,23 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
             const QString value = args[++i];
             if (a == QLatin1String("--library")) {
                 options.library = value;
+            } else if (a == QLatin1String("--files-from")) {
+                options.filesFrom = value;
+            } else if (a == QLatin1String("--jobs")) {
+                bool number = false;
+                options.jobs = value.toInt(&number);
+                if (!number || options.jobs < 1 || options.jobs > 1024) {
+                    error = QStringLiteral("--jobs 须为 1 到 1024 的整数：") + value;
+                    return Parsed::Error;
+                }
+            } else if (a == QLatin1String("--format")) {
+                const QStringList names = {QStringLiteral("text"), QStringLiteral("jsonl"),
+                                           QStringLiteral("csv"), QStringLiteral("sarif")};
+                if (!names.contains(value)) {
+                    error = QStringLiteral("未知的输出格式：") + value;
+                    return Parsed::Error;
+                }
+                options.format = static_cast<Format>(names.indexOf(value));
             } else if (a == QLatin1String("--encoding")) {
                 if (value == QLatin1String("auto")) {
                     options.encoding.reset();
@@ -114,7 +153,11 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
         error = QStringLiteral("--fix、--diff、--undo 只能用一个");
         return Parsed::Error;
     }
-    if (options.undo != options.paths.isEmpty()) {
+    if (options.diff && options.format != Format::Text) {
+        error = QStringLiteral("--diff 不与 --format 同用");
+        return Parsed::Error;
+    }
+    if (options.undo != (options.paths.isEmpty() && options.filesFrom.isEmpty())) {
         error =
             options.undo ? QStringLiteral("--undo 不带文件") : QStringLiteral("没有要校对的文件");
         return Parsed::Error;
@@ -197,8 +240,25 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     const Scanner scanner(std::move(lines));
 
     bool problem = false;
+    QStringList paths = options.paths;
+    if (!options.filesFrom.isEmpty()) {
+        // One path per line, as find(1) or a task runner writes them.
+        QFile list;
+        const bool opened =
+            options.filesFrom == QLatin1String("-")
+                ? list.open(stdin, QIODevice::ReadOnly)
+                : (list.setFileName(options.filesFrom), list.open(QIODevice::ReadOnly));
+        if (!opened) {
+            say(QStringLiteral("tavrel-check：无法读取 ") + options.filesFrom);
+            return 2;
+        }
+        for (QByteArray line : list.readAll().split('\n')) {
+            if (line.endsWith('\r')) line.chop(1);
+            if (!line.isEmpty()) paths << pathFromBytes(line);
+        }
+    }
     QStringList documents;
-    for (const QString& path : options.paths) {
+    for (const QString& path : paths) {
         struct stat info {};
         if (::stat(pathBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
             for (const QString& name : documentNames(path)) documents << documentPath(path, name);
@@ -206,6 +266,43 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             documents << path;
         }
     }
+
+    const bool correcting = options.fix || options.diff;
+    const bool reporting = options.format != Format::Text || options.stats;
+    // Read, scanned and measured on the worker threads; everything that
+    // counts, prints or writes happens in order on this one.
+    struct Checked {
+        QString problem;  // why it could not be read
+        std::unique_ptr<MappedDocument> document = std::make_unique<MappedDocument>();
+        TextEncoding encoding = TextEncoding::Gbk;
+        std::vector<Hit> hits;
+        qsizetype ignored = 0;
+        std::vector<HitContext> contexts;
+        HitReport::Measure measure;
+    };
+    auto check = [&](std::size_t i) {
+        const QString& path = documents[static_cast<qsizetype>(i)];
+        Checked c;
+        QString why;
+        if (!c.document->open(path, &why)) {
+            c.problem = why;
+            return c;
+        }
+        const QByteArray& text = c.document->bytes();
+        c.encoding = options.encoding.value_or(detectDocumentEncoding(text, path));
+        if (c.encoding == TextEncoding::Binary) {
+            c.problem = QStringLiteral("不是文本");
+            return c;
+        }
+        const QString ownName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        c.hits = withoutIgnored(scanDocument(scanner, text, c.encoding), scanner.entries(),
+                                ignoredIn(ignored, ownName), text, c.encoding, &c.ignored);
+        if (reporting) {
+            c.contexts = hitContextParts(text, c.encoding, c.hits);
+            c.measure = HitReport::measure(text, c.encoding, isHtmlName(path), c.hits);
+        }
+        return c;
+    };
 
     qsizetype number = 0;
     qsizetype ignoredHits = 0;
@@ -215,65 +312,90 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     CorrectionJournal::Run run = journal.startRun("tavrel-check");
     // Each entry's forms in UTF-8 and its rows' common tail, made when first needed.
     std::vector<QByteArray> rowTails(scanner.entries().size());
-    for (const QString& path : documents) {
-        QString why;
-        MappedDocument document;
+    std::vector<HitReport::Hit> reportHits;  // csv and sarif are written whole at the end
+    std::vector<HitReport::Document> measured;
+    auto consume = [&](std::size_t i, Checked c) {
+        const QString& path = documents[static_cast<qsizetype>(i)];
         const QString shown = displayName(path);
-        if (!document.open(path, &why)) {
-            say(QStringLiteral("tavrel-check：无法读取 ") + shown + QStringLiteral("：") + why);
+        if (!c.problem.isEmpty()) {
+            say(QStringLiteral("tavrel-check：无法读取 ") + shown + QStringLiteral("：") +
+                c.problem);
             problem = true;
-            continue;
+            return;
         }
-        const QByteArray& text = document.bytes();
-        const TextEncoding encoding = options.encoding.value_or(detectDocumentEncoding(text, path));
-        if (encoding == TextEncoding::Binary) {
-            say(QStringLiteral("tavrel-check：无法读取 ") + shown + QStringLiteral("：不是文本"));
-            problem = true;
-            continue;
-        }
-        const QString ownName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        const QByteArray name = displayName(ownName).toUtf8();
+        ignoredHits += c.ignored;
+        const QByteArray& text = c.document->bytes();
+        const QByteArray name =
+            displayName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)).toUtf8();
         std::vector<CorrectionRow> rows;
         // Written a piece at a time through one reused buffer.
         QByteArray lines;
         lines.reserve(kOutputPiece + 256);
-        const bool correcting = options.fix || options.diff;
-        qsizetype left = 0;
-        const std::vector<Hit> hits =
-            withoutIgnored(scanDocument(scanner, text, encoding), scanner.entries(),
-                           ignoredIn(ignored, ownName), text, encoding, &left);
-        ignoredHits += left;
-        for (const Hit& hit : hits) {
+        for (size_t h = 0; h < c.hits.size(); ++h) {
+            const Hit& hit = c.hits[h];
             const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
-            QByteArray& tail = rowTails[static_cast<size_t>(hit.entry)];
-            if (tail.isEmpty()) tail = '\t' + utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n';
-            appendDecimal(lines, ++number);
-            lines += '\t';
-            lines += name;
-            lines += '\t';
-            HitPosition{hit.start, hit.start + hit.length - 1}.appendTo(lines);
-            lines += tail;
+            ++number;
+            if (options.format == Format::Text) {
+                QByteArray& tail = rowTails[static_cast<size_t>(hit.entry)];
+                if (tail.isEmpty())
+                    tail = '\t' + utf8(entry.wrong) + '\t' + utf8(entry.right) + '\n';
+                appendDecimal(lines, number);
+                lines += '\t';
+                lines += name;
+                lines += '\t';
+                HitPosition{hit.start, hit.start + hit.length - 1}.appendTo(lines);
+                lines += tail;
+            } else {
+                const HitReport::Measure::Place& at = c.measure.places[h];
+                HitReport::Hit r{number,
+                                 shown,
+                                 hit.start,
+                                 hit.start + hit.length - 1,
+                                 at.line,
+                                 at.column,
+                                 at.endLine,
+                                 at.endColumn,
+                                 fromGbk(entry.wrong),
+                                 fromGbk(entry.right),
+                                 c.contexts[h],
+                                 true,
+                                 encodingName(c.encoding)};
+                if (options.format == Format::Jsonl)
+                    lines += HitReport::jsonLine(r);
+                else
+                    reportHits.push_back(std::move(r));
+            }
             if (lines.size() >= kOutputPiece) {
                 if (!options.diff) out.write(lines);
                 lines.resize(0);  // keeps its room
             }
             if (correcting)
-                rows.push_back({hit.start, TextCodec::recodeGbk(entry.wrong, encoding),
-                                TextCodec::recodeGbk(entry.right, encoding)});
+                rows.push_back({hit.start, TextCodec::recodeGbk(entry.wrong, c.encoding),
+                                TextCodec::recodeGbk(entry.right, c.encoding)});
         }
         if (!options.diff) out.write(lines);
-        if (rows.empty()) continue;
+        if (options.stats) {
+            measured.push_back({shown, c.measure.characters, qsizetype(c.hits.size())});
+            say(QStringLiteral("%1：字数 %2，错误 %3 处，差错率 %4（每万字）")
+                    .arg(shown)
+                    .arg(c.measure.characters)
+                    .arg(c.hits.size())
+                    .arg(HitReport::errorRate(qsizetype(c.hits.size()), c.measure.characters), 0,
+                         'f', 2));
+        }
+        if (rows.empty()) return;
         // As the window's correction with every row ticked.
-        const CorrectionResult result = applyCorrections(text, rows, encoding);
+        const CorrectionResult result = applyCorrections(text, rows, c.encoding);
         skipped += result.skipped.size();
         const std::vector<CorrectionRow> applied = appliedRows(rows, result);
+        QString why;
         if (options.diff) {
-            out.write(unifiedDiff(shown, text, applied, encoding));
+            out.write(unifiedDiff(shown, text, applied, c.encoding));
             changes = changes || !applied.empty();
         } else if (result.applied.empty()) {
             say(QStringLiteral("未修改 %1：跳过 %2 处").arg(shown).arg(result.skipped.size()));
         } else if (!run.record(path, text, result.text, applied, &why) ||
-                   !DocumentFile::write(path, result.text, &why, &document.version())) {
+                   !DocumentFile::write(path, result.text, &why, &c.document->version())) {
             // Another program's change since the read is left alone.
             say(QStringLiteral("tavrel-check：无法写入 ") + shown + QStringLiteral("：") + why);
             problem = true;
@@ -283,6 +405,21 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
                     .arg(result.applied.size())
                     .arg(result.skipped.size()));
         }
+    };
+    const int jobs =
+        options.jobs > 0 ? options.jobs : std::max(1, int(std::thread::hardware_concurrency()));
+    runInOrder<Checked>(static_cast<std::size_t>(documents.size()), jobs, check, consume);
+
+    if (options.format == Format::Csv) out.write(HitReport::csv(reportHits));
+    if (options.format == Format::Sarif) out.write(HitReport::sarif(reportHits, TAVREL_VERSION));
+    if (options.stats) {
+        qsizetype characters = 0;
+        for (const HitReport::Document& d : measured) characters += d.characters;
+        say(QStringLiteral("合计：字数 %1，错误 %2 处，差错率 %3（每万字）")
+                .arg(characters)
+                .arg(number)
+                .arg(HitReport::errorRate(number, characters), 0, 'f', 2));
+        if (options.format == Format::Jsonl) out.write(HitReport::jsonSummary(measured));
     }
     say(QStringLiteral("%1 处, %2 个文件").arg(number).arg(documents.size()));
     if (ignoredHits > 0) say(QStringLiteral("已忽略 %1 处（--no-ignored 列出）").arg(ignoredHits));

@@ -42,9 +42,22 @@ qsizetype characterLength(const QByteArray& d, qsizetype at, TextEncoding encodi
 
 }  // namespace
 
+QString HitContext::marked() const {
+    return before + QStringLiteral("【") + hit + QStringLiteral("】") + after;
+}
+
 std::vector<QString> hitContexts(const QByteArray& document, TextEncoding encoding,
                                  const std::vector<Hit>& hits) {
-    std::vector<QString> contexts(hits.size());
+    std::vector<QString> marked;
+    marked.reserve(hits.size());
+    for (const HitContext& context : hitContextParts(document, encoding, hits))
+        marked.push_back(context.marked());
+    return marked;
+}
+
+std::vector<HitContext> hitContextParts(const QByteArray& document, TextEncoding encoding,
+                                        const std::vector<Hit>& hits) {
+    std::vector<HitContext> contexts(hits.size());
     // Characters are found walking from the document's start (GBK and
     // GB18030 cannot be read backwards), once, through the hits by position.
     std::vector<size_t> order(hits.size());
@@ -60,9 +73,9 @@ std::vector<QString> hitContexts(const QByteArray& document, TextEncoding encodi
         const qsizetype from = std::min(at, begin);
         const QString before = shown(document.mid(from, begin - from), encoding);
         const QString after = shown(document.mid(end, kWindowBytes), encoding);
-        contexts[i] = before.right(kContextCharacters) + QStringLiteral("【") +
-                      shown(document.mid(begin, end - begin), encoding) + QStringLiteral("】") +
-                      after.left(kContextCharacters);
+        contexts[i] = {before.right(kContextCharacters),
+                       shown(document.mid(begin, end - begin), encoding),
+                       after.left(kContextCharacters)};
     }
     return contexts;
 }

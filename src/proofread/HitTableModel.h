@@ -28,6 +28,10 @@ class HitTableModel : public QAbstractTableModel {
         bool ticked = true;
         QString context{};  // the text around the hit, as shown
         qint64 entry = 0;   // the library entry's tid
+        // Where the hit stands in `context`: after `contextBefore` characters
+        // and 【, `contextHit` characters long.
+        int contextBefore = 0;
+        int contextHit = 0;
     };
     // A row taken out of the list, with the index it had.
     using TakenRow = std::pair<int, Row>;

@@ -183,12 +183,15 @@ void MainWindow::runProofread() {
         ignoredHits += left;
         std::vector<HitTableModel::Row> rows;
         rows.reserve(hits.size());
-        std::vector<QString> contexts = hitContexts(text.value_or(QByteArray()), encoding, hits);
+        const std::vector<HitContext> contexts =
+            hitContextParts(text.value_or(QByteArray()), encoding, hits);
         for (size_t h = 0; h < hits.size(); ++h) {
             const Hit& hit = hits[h];
             const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
             rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right, true,
-                            std::move(contexts[h]), entry.tid});
+                            contexts[h].marked(), entry.tid,
+                            static_cast<int>(contexts[h].before.size()),
+                            static_cast<int>(contexts[h].hit.size())});
         }
         hitRows->append(std::move(rows));
         if (!hits.empty()) resultGrid->scrollToBottom();

@@ -312,6 +312,9 @@ struct Scanner::Engine {
         Byte tail[3 * kBlock] = {};
         qsizetype tailStart = -1;
         std::vector<uint64_t> hits;
+        // The end of each overlapping form's last counted occurrence: state
+        // of this scan alone, so that threads may share one Scanner.
+        std::vector<int64_t> lastEnd;
         uint64_t last = 0;
         uint32_t lastLength = 0;
 
@@ -333,10 +336,7 @@ struct Scanner::Engine {
     bool vectorClassify = false;
     const char* filterName = "portable";
 
-    // The end of each overlapping form's last counted occurrence, on a scale
-    // that every scan moves past, so nothing is cleared per document.
-    mutable std::vector<int64_t> lastEnd;
-    mutable int64_t nextBase = 1;
+    size_t overlapSlots = 0;  // forms that can overlap themselves
 
     Engine(const std::vector<EntryLine>& entries, Filter kind);
 
@@ -377,8 +377,7 @@ Scanner::Engine::Engine(const std::vector<EntryLine>& entries, Filter kind) {
             std::memcpy(head, wrong.constData(), std::min<size_t>(8, form.length));
             form.head = load64(head);
             if (canOverlap(wrong)) {
-                form.overlapSlot = static_cast<int32_t>(lastEnd.size());
-                lastEnd.push_back(0);
+                form.overlapSlot = static_cast<int32_t>(overlapSlots++);
             }
             forms.push_back(form);
             formBytes.push_back(reinterpret_cast<const Byte*>(wrong.constData()));
@@ -462,7 +461,7 @@ void Scanner::Engine::occurrence(Pass& pass, const KeyClass::Member& form, qsize
         isTrail(pass.doc[pos + form.length]))
         return;
     if (form.overlapSlot >= 0) {
-        int64_t& end = lastEnd[static_cast<size_t>(form.overlapSlot)];
+        int64_t& end = pass.lastEnd[static_cast<size_t>(form.overlapSlot)];
         if (pass.base + pos < end) return;
         end = pass.base + pos + form.length;
     }
@@ -583,8 +582,8 @@ std::vector<Hit> Scanner::scan(const QByteArray& document, ScanObserver* observe
     Engine::Pass pass;
     pass.doc = reinterpret_cast<const Byte*>(document.constData());
     pass.size = document.size();
-    pass.base = engine_->nextBase;
-    engine_->nextBase += pass.size + 1;
+    pass.base = 1;  // past every end still 0
+    pass.lastEnd.assign(engine_->overlapSlots, 0);
 
     bool stopped = false;
     const qsizetype step = observer ? kProgressStep : pass.size;

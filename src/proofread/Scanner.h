@@ -47,8 +47,8 @@ class ScanObserver {
 // Hits come in entry order, and within an entry by ascending position.
 //
 // The entries are prepared once, at construction, into tables that find the
-// candidates of every wrong form in one pass over a document. A Scanner keeps
-// per-form state between calls, so one Scanner serves one thread at a time.
+// candidates of every wrong form in one pass over a document. scan() keeps its
+// state in the call, so one Scanner may serve many threads at once.
 class Scanner {
   public:
     static constexpr qsizetype kProgressStep = 256 * 1024;

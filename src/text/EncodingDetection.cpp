@@ -69,9 +69,13 @@ TextEncoding detectEncoding(const QByteArray& bytes, bool isHtml) {
     return TextEncoding::Gbk;
 }
 
+bool isHtmlName(QStringView fileName) {
+    return fileName.endsWith(u".htm", Qt::CaseInsensitive) ||
+           fileName.endsWith(u".html", Qt::CaseInsensitive);
+}
+
 TextEncoding detectDocumentEncoding(const QByteArray& bytes, QStringView fileName) {
-    return detectEncoding(bytes, fileName.endsWith(u".htm", Qt::CaseInsensitive) ||
-                                     fileName.endsWith(u".html", Qt::CaseInsensitive));
+    return detectEncoding(bytes, isHtmlName(fileName));
 }
 
 namespace {

@@ -4,6 +4,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -11,6 +14,7 @@
 
 #include <cstdio>
 #include <map>
+#include <random>
 
 #include "library/WordDatabase.h"
 #include "proofread/CheckCommand.h"
@@ -72,6 +76,143 @@ TEST_F(CheckCommandTest, PrintsOneLinePerHitInScanOrder) {
                          .toUtf8());
     EXPECT_EQ(r.err, QStringLiteral("5 处, 2 个文件\n").toUtf8());
     EXPECT_EQ(r.status, 1);
+}
+
+// One fixed document in every output format: the text lines stay as they
+// were; jsonl, csv and sarif give the file as named, lines and columns in
+// characters, the context.
+TEST_F(CheckCommandTest, EveryFormatGivesTheSameHit) {
+    const QString lib = library();
+    write(QStringLiteral("docs/a.txt"), QStringLiteral("标题\n我们按装好了").toUtf8());
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    const char* const context = "标题⏎我们【按装】好了";
+    const QString sarif =
+        QStringLiteral(
+            R"({"$schema":"https://json.schemastore.org/sarif-2.1.0.json","version":"2.1.0","runs":[{)"
+            R"("columnKind":"unicodeCodePoints","tool":{"driver":{"name":"tavrel-check","version":")" TAVREL_VERSION
+            R"(","rules":[{"id":"按装","shortDescription":{"text":"“按装”有误"}}]}},"results":[{)"
+            R"("ruleId":"按装","ruleIndex":0,"level":"warning","message":{"text":"“按装”应为“安装”"},)"
+            R"("locations":[{"physicalLocation":{"artifactLocation":{"uri":"docs/a.txt"},"region":{)"
+            R"("startLine":2,"startColumn":3,"endLine":2,"endColumn":5,"snippet":{"text":"按装"}}}}],)"
+            R"("fixes":[{"description":{"text":"改为“安装”"},"artifactChanges":[{"artifactLocation":)"
+            R"({"uri":"docs/a.txt"},"replacements":[{"deletedRegion":{"startLine":2,"startColumn":3,)"
+            R"("endLine":2,"endColumn":5},"insertedContent":{"text":"安装"}}]}]}],)"
+            R"("properties":{"context":"%1"}}]}]})")
+            .arg(QString::fromUtf8(context));
+    const std::map<QString, QString> expected = {
+        {QStringLiteral("text"), QStringLiteral("1\ta.txt\t14;19\t按装\t安装\n")},
+        {QStringLiteral("jsonl"),
+         QStringLiteral(R"({"column":3,"context":"%1","encoding":"UTF-8","end":19,)"
+                        R"("file":"docs/a.txt","line":2,"right":"安装","start":14,"wrong":"按装"})"
+                        "\n")
+             .arg(QString::fromUtf8(context))},
+        {QStringLiteral("csv"), QStringLiteral("\uFEFF序号,文件名,位置,行,列,误,正,上下文,修改\r\n"
+                                               "1,docs/a.txt,14;19,2,3,按装,安装,%1,是\r\n")
+                                    .arg(QString::fromUtf8(context))},
+        {QStringLiteral("sarif"), sarif}};
+    for (const auto& [format, text] : expected) {
+        SCOPED_TRACE(format.toStdString());
+        const Result r = run({QStringLiteral("--library"), lib, QStringLiteral("--format"), format,
+                              QStringLiteral("docs/a.txt")});
+        EXPECT_EQ(r.status, 1);
+        if (format == QLatin1String("sarif")) {
+            EXPECT_EQ(QJsonDocument::fromJson(r.out), QJsonDocument::fromJson(text.toUtf8()));
+            // And the published schema takes it.
+            QFile log(path(QStringLiteral("log.sarif")));
+            ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+            log.write(r.out);
+            log.close();
+            const QString data = qEnvironmentVariable("TAVREL_TEST_DATA");
+            QProcess validator;
+            validator.start(QStringLiteral("python3"),
+                            {data + QStringLiteral("/../../scripts/validate-sarif.py"),
+                             data + QStringLiteral("/sarif-schema-2.1.0.json"), log.fileName()});
+            ASSERT_TRUE(validator.waitForFinished(60000));
+            EXPECT_EQ(validator.exitCode(), 0) << validator.readAll().toStdString();
+        } else {
+            EXPECT_EQ(r.out, text.toUtf8());
+        }
+    }
+    QDir::setCurrent(before);
+}
+
+// Characters are counted as publishers count them: every character but
+// spaces and line breaks, and no markup in an HTML document.
+TEST_F(CheckCommandTest, StatsGiveEachDocumentsCharactersAndErrorRate) {
+    const QString lib = library();
+    write(QStringLiteral("docs/a.txt"), gbk(QStringLiteral("我们按装好了。 abc 12\n")));
+    write(QStringLiteral("docs/b.htm"), gbk(QStringLiteral("<p class=\"x\">按装</p>\n")));
+    write(QStringLiteral("docs/c.txt"), gbk(QStringLiteral("　\n")));
+    const Result r =
+        run({QStringLiteral("--library"), lib, QStringLiteral("--stats"),
+             QStringLiteral("--format"), QStringLiteral("jsonl"), path(QStringLiteral("docs"))});
+    const QString said = QString::fromUtf8(r.err);
+    EXPECT_TRUE(said.contains(QStringLiteral("a.txt：字数 12，错误 1 处，差错率 833.33（每万字）")))
+        << said.toStdString();
+    EXPECT_TRUE(
+        said.contains(QStringLiteral("b.htm：字数 2，错误 1 处，差错率 5000.00（每万字）")));
+    EXPECT_TRUE(said.contains(QStringLiteral("c.txt：字数 0，错误 0 处，差错率 0.00（每万字）")));
+    EXPECT_TRUE(
+        said.contains(QStringLiteral("合计：字数 14，错误 2 处，差错率 1428.57（每万字）")));
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    const QJsonObject summary = QJsonDocument::fromJson(lines[2]).object()["summary"].toObject();
+    EXPECT_EQ(summary["characters"].toInt(), 14);
+    EXPECT_EQ(summary["hits"].toInt(), 2);
+    EXPECT_EQ(summary["documents"].toArray().size(), 3);
+}
+
+// Many documents on one thread or on four, named on the command line or in a
+// list: the same bytes out, and --fix writes the same files.
+TEST_F(CheckCommandTest, JobsAndFileListsChangeNothingInTheOutput) {
+    const QString lib = library();
+    std::mt19937 random(7);
+    const QStringList pieces = {QStringLiteral("按装"), QStringLiteral("的的"),
+                                QStringLiteral("好"), QStringLiteral("\n"), QStringLiteral("abc")};
+    QByteArray list;
+    for (int d = 0; d < 60; ++d) {
+        QString text;
+        for (int p = 0; p < int(random() % 40); ++p) text += pieces[int(random() % pieces.size())];
+        const QString name = QStringLiteral("docs/%1.txt").arg(d, 3, 10, QLatin1Char('0'));
+        list += path(name).toUtf8() + '\n';
+        write(name, d % 3 ? gbk(text) : text.toUtf8());
+    }
+    write(QStringLiteral("list"), list);
+    for (const char* format : {"text", "jsonl"}) {
+        const QStringList common = {QStringLiteral("--library"), lib,
+                                    QStringLiteral("--mode"),    QStringLiteral("professional"),
+                                    QStringLiteral("--format"),  QString::fromLatin1(format)};
+        const Result one = run(common + QStringList{QStringLiteral("--jobs"), QStringLiteral("1"),
+                                                    path(QStringLiteral("docs"))});
+        ASSERT_GT(one.out.count('\n'), 100) << format;
+        EXPECT_EQ(run(common + QStringList{QStringLiteral("--jobs"), QStringLiteral("4"),
+                                           path(QStringLiteral("docs"))})
+                      .out,
+                  one.out)
+            << format;
+        EXPECT_EQ(
+            run(common + QStringList{QStringLiteral("--files-from"), path(QStringLiteral("list"))})
+                .out,
+            one.out)
+            << format;
+    }
+    // Fixed on four threads, every document is what one thread would have made.
+    std::map<QString, QByteArray> fixedByOne;
+    QDir docs(path(QStringLiteral("docs")));
+    const QStringList names = docs.entryList(QDir::Files);
+    QDir().mkpath(path(QStringLiteral("copy")));
+    for (const QString& name : names)
+        QFile::copy(docs.filePath(name), path(QStringLiteral("copy/") + name));
+    run({QStringLiteral("--library"), lib, QStringLiteral("--fix"), QStringLiteral("--jobs"),
+         QStringLiteral("1"), path(QStringLiteral("copy"))});
+    run({QStringLiteral("--library"), lib, QStringLiteral("--fix"), QStringLiteral("--jobs"),
+         QStringLiteral("4"), path(QStringLiteral("docs"))});
+    for (const QString& name : names) {
+        QFile a(docs.filePath(name)), b(path(QStringLiteral("copy/") + name));
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        EXPECT_EQ(a.readAll(), b.readAll()) << name.toStdString();
+    }
 }
 
 TEST_F(CheckCommandTest, ModesArgumentOrderAndRepeatedFiles) {

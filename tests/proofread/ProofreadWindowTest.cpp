@@ -480,6 +480,47 @@ TEST_F(ProofreadWindowTest, AnIgnoredOccurrenceStaysIgnoredUntilItsContextChange
     EXPECT_EQ(grid()->rowCount(), 2);
 }
 
+// 导出报告: the hit list as a CSV table (ticks as 是/否) or as one HTML page
+// with each document's counts and error rate and each hit marked in context.
+TEST_F(ProofreadWindowTest, TheHitListIsExportedAsATableOrAPage) {
+    addEntry("基本", "按装", "安装");
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("标题\n我们按装好了。又按装<b>")));
+    writeDocument(QStringLiteral("b.htm"), gbk(QStringLiteral("<p>按装</p>")));
+    start();
+    changeDirectory(documents());
+    proofread();
+    ASSERT_EQ(grid()->rowCount(), 3);
+    grid()->setData(grid()->index(1, 5), Qt::Unchecked, Qt::CheckStateRole);
+
+    const QString table = dir.filePath(QStringLiteral("report.csv"));
+    prompter.expectSaveFile(table);
+    prompter.expectMessage();
+    find("menuExportReport")->trigger();
+    EXPECT_EQ(prompter.messages.back().text, QStringLiteral("报告已导出：") + table);
+    EXPECT_EQ(readBytes(table),
+              QStringLiteral("\uFEFF序号,文件名,位置,行,列,误,正,上下文,修改\r\n"
+                             "1,a.txt,10;13,2,3,按装,安装,标题⏎我们【按装】好了。又按装<b,是\r\n"
+                             "2,a.txt,22;25,2,9,按装,安装,我们按装好了。又【按装】<b>,否\r\n"
+                             "3,b.htm,4;7,1,4,按装,安装,<p>【按装】</p>,是\r\n")
+                  .toUtf8());
+
+    const QString page = dir.filePath(QStringLiteral("report.html"));
+    prompter.expectSaveFile(page);
+    prompter.expectMessage();
+    find("menuExportReport")->trigger();
+    const QString html = QString::fromUtf8(readBytes(page));
+    for (const char* part :
+         {"<h2>a.txt</h2>\n<p>错误 2 处，字数 15，差错率 1333.33（每万字）</p>",
+          "<h2>b.htm</h2>\n<p>错误 1 处，字数 2，差错率 5000.00（每万字）</p>",
+          "<td class=\"n\">2:9</td><td>我们按装好了。又<mark>按装</mark>&lt;b&gt;</td>",
+          "<td class=\"n\">2</td><td class=\"n\">17</td><td class=\"n\">3</td>"
+          "<td class=\"n\">1764.71</td>"})
+        EXPECT_TRUE(html.contains(QString::fromUtf8(part))) << part;
+    // Self-contained: nothing to fetch, nothing to run.
+    for (const char* outside : {"<script", "src=", "href=", "url("})
+        EXPECT_FALSE(html.contains(QLatin1String(outside))) << outside;
+}
+
 TEST_F(ProofreadWindowTest, AHitTheEditsMovedSelectsNothingAndSaysSo) {
     addEntry("基本", "按装", "安装");
     addEntry("基本", "问题", "难题");
