@@ -5,7 +5,7 @@
 // figures of this machine next to their targets; everything is deterministic
 // except the clock.
 //
-// scan_bench [--check PATH-TO-tavrel-check] [--size MB] [--part 1|2|3|4|5]
+// scan_bench [--check PATH-TO-tavrel-check] [--size MB] [--part 1|2|3|4|5|6]
 
 #include <QApplication>
 #include <QByteArray>
@@ -380,6 +380,17 @@ void windowPass(const QByteArray& document, const std::vector<WordEntry>& entrie
         engine * 1000, 100 * engine / seconds);
 }
 
+// The library as the text tavrel-check --library reads.
+void writeLibraryText(const QString& path, const std::vector<WordEntry>& entries) {
+    QByteArray text = "tgrade\ttclass\tterror\ttright\ttbut\n";
+    for (const WordEntry& e : entries)
+        text += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+                    .arg(fromGbk(e.tgrade), fromGbk(e.tclass), fromGbk(e.terror), fromGbk(e.tright),
+                         fromGbk(e.tbut))
+                    .toUtf8();
+    writeAll(path, text);
+}
+
 double runCommand(const QString& command) {
     return timeIt(5, [&] {
         if (std::system(command.toLocal8Bit().constData()) == -1) std::exit(2);
@@ -400,16 +411,9 @@ void checkAgainstGrep(const QString& check, const QByteArray& document,
     const QString patterns = QDir(dir).filePath(QStringLiteral("patterns.gbk"));
     const QString out = QDir(dir).filePath(QStringLiteral("out"));
     writeAll(doc, document);
-    QByteArray tsvText = "tgrade\ttclass\tterror\ttright\ttbut\n";
     QByteArray patternText;
-    for (const WordEntry& e : entries) {
-        tsvText += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
-                       .arg(fromGbk(e.tgrade), fromGbk(e.tclass), fromGbk(e.terror),
-                            fromGbk(e.tright), fromGbk(e.tbut))
-                       .toUtf8();
-        patternText += e.terror + '\n';
-    }
-    writeAll(tsv, tsvText);
+    for (const WordEntry& e : entries) patternText += e.terror + '\n';
+    writeLibraryText(tsv, entries);
     writeAll(patterns, patternText);
 
     const double checkTime =
@@ -424,6 +428,48 @@ void checkAgainstGrep(const QString& check, const QByteArray& document,
                 readAll(out).trimmed().constData(), grepTime);
     std::printf("  tavrel-check is %.1fx as fast as grep (target 5x): %s\n\n", grepTime / checkTime,
                 verdict(grepTime / checkTime >= 5));
+}
+
+// tavrel-check on many small documents, on one thread and on two.
+void checkJobs(const QString& check, const QByteArray& document,
+               const std::vector<WordEntry>& entries, const QString& dir) {
+    std::printf(
+        "6. tavrel-check --jobs: 2,000 documents of 10 KB from disk, 10,000 entries, whole program "
+        "runs with their output (median of 5)\n");
+    if (!QFileInfo(check).isExecutable()) {
+        std::printf("  tavrel-check not found at %s (give --check PATH)\n\n", qPrintable(check));
+        return;
+    }
+    const QString docs = QDir(dir).filePath(QStringLiteral("jobs"));
+    QDir().mkpath(docs);
+    int n = 0;
+    for (const QByteArray& piece : pieces(document, 2000, 10 * 1024))
+        writeAll(QDir(docs).filePath(QStringLiteral("%1.txt").arg(n++, 4, 10, QLatin1Char('0'))),
+                 piece);
+    const QString tsv = QDir(dir).filePath(QStringLiteral("jobs.tsv"));
+    writeLibraryText(tsv, entries);
+    double seconds[2] = {};
+    QByteArray output[2];
+    for (int jobs : {1, 2}) {
+        const QString out = QDir(dir).filePath(QStringLiteral("jobs%1.out").arg(jobs));
+        seconds[jobs - 1] =
+            runCommand(QStringLiteral("'%1' --library '%2' --jobs %3 '%4' > '%5' 2>/dev/null")
+                           .arg(check, tsv, QString::number(jobs), docs, out));
+        output[jobs - 1] = readAll(out);
+        std::printf("  --jobs %d: %7.3f s (%lld hit lines)\n", jobs, seconds[jobs - 1],
+                    static_cast<long long>(output[jobs - 1].count('\n')));
+    }
+    // What no thread count shortens: starting the program and preparing the library.
+    const QString empty = QDir(dir).filePath(QStringLiteral("nothing"));
+    QDir().mkpath(empty);
+    const double fixed = runCommand(
+        QStringLiteral("'%1' --library '%2' '%3' > /dev/null 2>&1").arg(check, tsv, empty));
+    const double speedUp = seconds[0] / seconds[1];
+    std::printf("  start-up and library alone (no document): %7.3f s\n", fixed);
+    std::printf("  the documents alone: --jobs 2 is %.2fx as fast as --jobs 1\n",
+                (seconds[0] - fixed) / (seconds[1] - fixed));
+    std::printf("  the same output: %s; --jobs 2 is %.2fx as fast as --jobs 1 (aim 1.7x): %s\n\n",
+                output[0] == output[1] ? "yes" : "NO", speedUp, verdict(speedUp >= 1.7));
 }
 
 // The same text in each encoding, detected and scanned as the window and
@@ -509,13 +555,16 @@ int main(int argc, char** argv) {
         static_cast<double>(document.size()) / kMB, words.size());
 
     if (wanted("1")) engineTable(document, words);
-    QTemporaryDir dir;
+    // TAVREL_BENCH_DIR keeps the generated files for a closer look.
+    QTemporaryDir temporary;
+    const QString keep = qEnvironmentVariable("TAVREL_BENCH_DIR");
+    const QString workDir = keep.isEmpty() ? temporary.path() : keep;
     const std::vector<WordEntry> tenThousand = library(words, 10000);
-    if (wanted("2")) smallDocuments(document, lines(tenThousand), dir.path());
-    if (wanted("3")) windowPass(document, tenThousand, dir.path());
-    if (wanted("4")) checkAgainstGrep(check, document, tenThousand, dir.path());
+    if (wanted("2")) smallDocuments(document, lines(tenThousand), workDir);
+    if (wanted("3")) windowPass(document, tenThousand, workDir);
+    if (wanted("4")) checkAgainstGrep(check, document, tenThousand, workDir);
     if (wanted("5")) otherEncodings(document, lines(tenThousand));
-    if (wanted("5")) otherEncodings(document, lines(tenThousand));
+    if (wanted("6")) checkJobs(check, document, tenThousand, workDir);
     std::printf("Peak memory of the whole benchmark (getrusage): %.0f MB\n", processPeakMB());
     return 0;
 }
