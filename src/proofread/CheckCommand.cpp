@@ -1,5 +1,6 @@
 #include "proofread/CheckCommand.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QIODevice>
 
@@ -34,7 +35,7 @@ namespace {
 constexpr char kUsage[] =
     "用法：tavrel-check [--library PATH] [--mode quick|fine|professional]\n"
     "                   [--encoding auto|gbk|gb18030|utf-8|utf-16le|utf-16be] [--no-ignored]\n"
-    "                   [--format text|jsonl|csv|sarif] [--stats] [--jobs N]\n"
+    "                   [--format text|jsonl|csv|sarif|html] [--stats] [--jobs N]\n"
     "                   [--fix|--diff] [--files-from FILE] PATH...\n"
     "      tavrel-check --undo\n"
     "校对文档（*.fbd、*.txt、*.htm、*.html）；目录取其中的文档。\n"
@@ -44,7 +45,8 @@ constexpr char kUsage[] =
     "  --encoding ENC  文档的编码，auto（默认）按内容识别：字节顺序标记、HTML的charset、\n"
     "                  UTF-8、GB18030，否则GBK\n"
     "  --format FMT    输出格式：text（默认，见上）、jsonl（每处一个JSON对象）、\n"
-    "                  csv（带BOM的UTF-8，可用电子表格打开）、sarif（SARIF 2.1.0）\n"
+    "                  csv（带BOM的UTF-8，可用电子表格打开）、sarif（SARIF 2.1.0）、\n"
+    "                  html（一页报告：每个文档的字数、差错率和带上下文的错误）\n"
     "  --stats         在标准错误输出每个文档的字数和差错率（每万字）；jsonl 末尾另加汇总对象\n"
     "  --files-from F  从文件 F 读取要校对的路径，每行一个（F 为 - 时读标准输入）\n"
     "  --jobs N        用 N 个线程校对（默认为处理器核数），输出与单线程完全相同\n"
@@ -55,7 +57,7 @@ constexpr char kUsage[] =
     "退出码：0 无错误，1 有错误（--fix：有未改正的；--diff：有要修改的；--undo：有未能撤销的），\n"
     "2 用法错误或文件无法读取（--undo：没有可撤销的修改）。\n";
 
-enum class Format { Text, Jsonl, Csv, Sarif };
+enum class Format { Text, Jsonl, Csv, Sarif, Html };
 
 struct Options {
     QString library;
@@ -119,7 +121,8 @@ Parsed parse(const QStringList& args, Options& options, QString& error) {
                 }
             } else if (a == QLatin1String("--format")) {
                 const QStringList names = {QStringLiteral("text"), QStringLiteral("jsonl"),
-                                           QStringLiteral("csv"), QStringLiteral("sarif")};
+                                           QStringLiteral("csv"), QStringLiteral("sarif"),
+                                           QStringLiteral("html")};
                 if (!names.contains(value)) {
                     error = QStringLiteral("未知的输出格式：") + value;
                     return Parsed::Error;
@@ -374,8 +377,9 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
                                 TextCodec::recodeGbk(entry.right, c.encoding)});
         }
         if (!options.diff) out.write(lines);
-        if (options.stats) {
+        if (options.stats || options.format == Format::Html)
             measured.push_back({shown, c.measure.characters, qsizetype(c.hits.size())});
+        if (options.stats) {
             say(QStringLiteral("%1：字数 %2，错误 %3 处，差错率 %4（每万字）")
                     .arg(shown)
                     .arg(c.measure.characters)
@@ -412,6 +416,8 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
 
     if (options.format == Format::Csv) out.write(HitReport::csv(reportHits));
     if (options.format == Format::Sarif) out.write(HitReport::sarif(reportHits, TAVREL_VERSION));
+    if (options.format == Format::Html)
+        out.write(HitReport::html(measured, reportHits, QDateTime::currentDateTime()));
     if (options.stats) {
         qsizetype characters = 0;
         for (const HitReport::Document& d : measured) characters += d.characters;
