@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -216,31 +217,45 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     }
     if (options.undo) return undoLastRun(journalDirectory, say);
 
-    std::optional<std::vector<WordEntry>> entries;
-    std::vector<IgnoredOccurrence> ignored;
-    if (options.library.isEmpty()) {
-        // The program's own library is found, and on a new installation made,
-        // as the window does it.
-        WordDatabase db;
-        if (StarterLibrary::openOrCreate(db, defaultLibraryPath)) {
-            entries = db.entriesForMode(options.mode);
-            ignored = db.ignoredOccurrences();
-        } else {
-            error = db.openFailure();
-        }
-    } else {
-        entries = namedLibraryEntries(options.library, options.mode, &error, &ignored);
-    }
-    if (options.showIgnored) ignored.clear();
-    if (!entries) {
-        say(QStringLiteral("tavrel-check：") + error);
-        return 2;
-    }
-    std::vector<EntryLine> lines;
-    lines.reserve(entries->size());
-    for (const WordEntry& entry : *entries) lines.push_back(EntryLine::fromEntry(entry));
-    entries.reset();
-    const Scanner scanner(std::move(lines));
+    struct Library {
+        std::optional<Scanner> scanner;
+        std::vector<IgnoredOccurrence> ignored;
+        QString error;
+    };
+    // Prepared on a thread of its own while the documents are listed and the
+    // first of them read: on a large library it is the longest step that no
+    // number of threads shortens.
+    std::shared_future<Library> library =
+        std::async(std::launch::async, [&] {
+            Library l;
+            std::optional<std::vector<WordEntry>> entries;
+            if (options.library.isEmpty()) {
+                // The program's own library is found, and on a new installation
+                // made, as the window does it.
+                WordDatabase db;
+                if (StarterLibrary::openOrCreate(db, defaultLibraryPath)) {
+                    entries = db.entriesForMode(options.mode);
+                    l.ignored = db.ignoredOccurrences();
+                } else {
+                    l.error = db.openFailure();
+                }
+            } else {
+                entries = namedLibraryEntries(options.library, options.mode, &l.error, &l.ignored);
+            }
+            if (options.showIgnored) l.ignored.clear();
+            if (!entries) return l;
+            std::vector<EntryLine> lines;
+            lines.reserve(entries->size());
+            for (const WordEntry& entry : *entries) lines.push_back(EntryLine::fromEntry(entry));
+            entries.reset();
+            l.scanner.emplace(std::move(lines));
+            return l;
+        }).share();
+    auto libraryFailed = [&] {
+        if (library.get().scanner) return false;
+        say(QStringLiteral("tavrel-check：") + library.get().error);
+        return true;
+    };
 
     bool problem = false;
     QStringList paths = options.paths;
@@ -252,7 +267,8 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
                 ? list.open(stdin, QIODevice::ReadOnly)
                 : (list.setFileName(options.filesFrom), list.open(QIODevice::ReadOnly));
         if (!opened) {
-            say(QStringLiteral("tavrel-check：无法读取 ") + options.filesFrom);
+            if (!libraryFailed())
+                say(QStringLiteral("tavrel-check：无法读取 ") + options.filesFrom);
             return 2;
         }
         for (QByteArray line : list.readAll().split('\n')) {
@@ -297,9 +313,11 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             c.problem = QStringLiteral("不是文本");
             return c;
         }
+        const Library& l = library.get();
+        if (!l.scanner) return c;
         const QString ownName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        c.hits = withoutIgnored(scanDocument(scanner, text, c.encoding), scanner.entries(),
-                                ignoredIn(ignored, ownName), text, c.encoding, &c.ignored);
+        c.hits = withoutIgnored(scanDocument(*l.scanner, text, c.encoding), l.scanner->entries(),
+                                ignoredIn(l.ignored, ownName), text, c.encoding, &c.ignored);
         if (reporting) {
             c.contexts = hitContextParts(text, c.encoding, c.hits);
             c.measure = HitReport::measure(text, c.encoding, isHtmlName(path), c.hits);
@@ -314,10 +332,13 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     const CorrectionJournal journal(journalDirectory);
     CorrectionJournal::Run run = journal.startRun("tavrel-check");
     // Each entry's forms in UTF-8 and its rows' common tail, made when first needed.
-    std::vector<QByteArray> rowTails(scanner.entries().size());
+    std::vector<QByteArray> rowTails;
     std::vector<HitReport::Hit> reportHits;  // csv and sarif are written whole at the end
     std::vector<HitReport::Document> measured;
     auto consume = [&](std::size_t i, Checked c) {
+        if (!library.get().scanner) return;  // said once, at the end
+        const Scanner& scanner = *library.get().scanner;
+        if (rowTails.empty()) rowTails.resize(scanner.entries().size());
         const QString& path = documents[static_cast<qsizetype>(i)];
         const QString shown = displayName(path);
         if (!c.problem.isEmpty()) {
@@ -413,6 +434,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     const int jobs =
         options.jobs > 0 ? options.jobs : std::max(1, int(std::thread::hardware_concurrency()));
     runInOrder<Checked>(static_cast<std::size_t>(documents.size()), jobs, check, consume);
+    if (libraryFailed()) return 2;
 
     if (options.format == Format::Csv) out.write(HitReport::csv(reportHits));
     if (options.format == Format::Sarif) out.write(HitReport::sarif(reportHits, TAVREL_VERSION));
