@@ -7,7 +7,9 @@
 # server's certificate; clang and its runtime build the fuzz targets;
 # qt6-translations-l10n gives Qt's buttons and file dialogs their Chinese;
 # python3-jsonschema checks SARIF logs against their schema, and
-# python3-rfc3987, only recommended by it, lets it check the logs' URIs.
+# python3-rfc3987, only recommended by it, lets it check the logs' URIs;
+# dpkg-dev, lintian, desktop-file-utils and appstream build and check the
+# Debian package.
 set -e
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
@@ -15,4 +17,4 @@ apt-get install -y -qq --no-install-recommends \
     qt6-base-dev libsqlcipher-dev libcurl4-openssl-dev libcpp-httplib-dev \
     python3-aiosmtpd xvfb xauth fonts-wqy-zenhei ca-certificates \
     fortunes-zh python3-jieba wrk curl clang libclang-rt-14-dev qt6-translations-l10n \
-    python3-jsonschema python3-rfc3987
+    python3-jsonschema python3-rfc3987 dpkg-dev lintian desktop-file-utils appstream file

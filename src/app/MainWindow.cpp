@@ -460,9 +460,14 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::showUsage() {
-    // Ours sits beside the program; otherwise let the program search find one.
-    const QString beside = state.programDirectory + QStringLiteral("readme.exe");
-    if (QFileInfo(beside).isExecutable() && platform.startDetached(beside)) return;
+    // Ours sits beside the program in a build, in libexec in an installation;
+    // otherwise let the program search find one.
+    for (const QString& ours :
+         {state.programDirectory + QStringLiteral("readme.exe"),
+          state.programDirectory + QStringLiteral("../libexec/tavrel/readme.exe")}) {
+        if (QFileInfo(ours).isExecutable() && platform.startDetached(QFileInfo(ours).canonicalFilePath()))
+            return;
+    }
     if (platform.startDetached(QStringLiteral("readme.exe"))) return;
     prompter.notify(Prompter::Icon::Error, QStringLiteral("提示："),
                     QStringLiteral("无法打开使用说明：找不到 readme.exe"));

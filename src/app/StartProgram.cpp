@@ -1,19 +1,52 @@
 #include "app/StartProgram.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFont>
 #include <QTranslator>
+
+#include <cstdio>
+#include <optional>
 
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
 #include "app/QtPrompter.h"
 #include "app/SystemPlatform.h"
+#include "app/ToolMain.h"
 #include "app/Translations.h"
 #include "library/LibraryLocation.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
 
+namespace {
+
+constexpr char kUsage[] =
+    "用法：tavrel [Qt的选项，如 -platform NAME]\n"
+    "      tavrel --help|--version\n"
+    "打开校对中文文档的窗口：列出目录中的文档（*.fbd、*.txt、*.htm、*.html），\n"
+    "按词库校对、修改；首次在当前目录启动，此后在上次结束时所在的目录。\n"
+    "词库为程序所在目录的 jdck.mdb；该目录不可写且没有词库时，\n"
+    "为 ~/.local/share/Tavrel/Tavrel/jdck.mdb。没有词库时以初始词库创建。\n"
+    "  -h, --help  显示本说明\n"
+    "  --version   显示版本\n"
+    "没有显示器时用 xvfb-run -a tavrel 启动；QT_QPA_PLATFORM 选择Qt的显示平台\n"
+    "（如 xcb、wayland，或不显示窗口的 offscreen）。\n";
+
+// Answered before QApplication exists, so that it works without a display.
+std::optional<int> answerOption(int argc, char** argv) {
+    QFile out;
+    out.open(stdout, QIODevice::WriteOnly);
+    for (int i = 1; i < argc; ++i)
+        if (const auto status =
+                answerCommonOption(QString::fromLocal8Bit(argv[i]), "tavrel", kUsage, out))
+            return status;
+    return std::nullopt;
+}
+
+}  // namespace
+
 int startProgram(int argc, char** argv) {
+    if (const std::optional<int> status = answerOption(argc, argv)) return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrel"));
     QApplication::setOrganizationName(QStringLiteral("Tavrel"));

@@ -21,11 +21,20 @@ bool makePrivatePath(const QString& path) {
 
 }  // namespace
 
-QString libraryFilePath(const QString& programDirectory, const QString& appDataDirectory) {
+QString libraryFilePath(const QString& programDirectory, const QString& appDataDirectory,
+                        const QString& installedBinDir) {
     const QString besideProgram = QDir(programDirectory).filePath(QLatin1String(kLibraryFileName));
-    if (QFileInfo::exists(besideProgram) || QFileInfo(programDirectory).isWritable() ||
-        appDataDirectory.isEmpty())
+    const bool installed =
+        !installedBinDir.isEmpty() && QFileInfo(programDirectory).canonicalFilePath() ==
+                                          QFileInfo(installedBinDir).canonicalFilePath();
+    if (!installed && (QFileInfo::exists(besideProgram) ||
+                       QFileInfo(programDirectory).isWritable() || appDataDirectory.isEmpty()))
         return besideProgram;
     makePrivatePath(appDataDirectory);
     return QDir(appDataDirectory).filePath(QLatin1String(kLibraryFileName));
+}
+
+QString libraryFilePath(const QString& programDirectory, const QString& appDataDirectory) {
+    return libraryFilePath(programDirectory, appDataDirectory,
+                           QStringLiteral(TAVREL_INSTALL_BINDIR));
 }

@@ -350,21 +350,38 @@ TEST_F(MainWindowTest, UsageStartsTheProgramBesideUsFirstAndSaysWhenNoneStarts) 
     find("menuUsage")->trigger();
     EXPECT_EQ(platform.started, QStringList({"readme.exe"}));
 
+    // Installed: bin/tavrel starts libexec/tavrel/readme.exe.
+    auto makeProgram = [](const QString& path) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile program(path);
+        ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+        program.write("#!/bin/sh\n");
+        program.close();
+        program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    QTemporaryDir prefix;
+    state.programDirectory = prefix.filePath(QStringLiteral("bin/"));
+    QDir().mkpath(state.programDirectory);
+    const QString installed = prefix.filePath(QStringLiteral("libexec/tavrel/readme.exe"));
+    makeProgram(installed);
+    platform.started.clear();
+    find("menuUsage")->trigger();
+    EXPECT_EQ(platform.started, QStringList({QFileInfo(installed).canonicalFilePath()}));
+
+    // Beside the program comes first.
+    state.programDirectory = platform.programDir;
     const QString beside = platform.programDir + QStringLiteral("readme.exe");
-    QFile program(beside);
-    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
-    program.write("#!/bin/sh\n");
-    program.close();
-    program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    makeProgram(beside);
     platform.started.clear();
     window->onToolbarButton(13);
-    EXPECT_EQ(platform.started, QStringList({beside}));
+    EXPECT_EQ(platform.started, QStringList({QFileInfo(beside).canonicalFilePath()}));
 
     platform.started.clear();
     platform.startSucceeds = false;  // nothing can start: said, not silent
     prompter.expectMessage();
     find("menuUsage")->trigger();
-    EXPECT_EQ(platform.started, QStringList({beside, "readme.exe"}));
+    EXPECT_EQ(platform.started,
+              QStringList({QFileInfo(beside).canonicalFilePath(), "readme.exe"}));
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text, QStringLiteral("无法打开使用说明：找不到 readme.exe"));
 }

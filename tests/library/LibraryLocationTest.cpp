@@ -20,6 +20,10 @@ TEST(LibraryLocation, BesideTheProgramUnlessItsDirectoryCannotHoldIt) {
     const QString missing = dir.filePath(QStringLiteral("gone")) + QStringLiteral("/");
     EXPECT_EQ(libraryFilePath(missing, appData), appData + QStringLiteral("/jdck.mdb"));
     EXPECT_TRUE(QFileInfo(appData).isDir());
+
+    // Installed, the program never writes beside itself, though root could.
+    EXPECT_EQ(libraryFilePath(program, appData, dir.filePath(QStringLiteral("bin"))),
+              appData + QStringLiteral("/jdck.mdb"));
 }
 
 TEST(LibraryLocation, ThePerUserDirectoryIsMadeForItsUserAlone) {

@@ -15,7 +15,13 @@ int main(int argc, char** argv) {
     if (chinese.load(QStringLiteral("qtbase_zh_CN"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&chinese);
-    const QString document = QCoreApplication::applicationDirPath() + QStringLiteral("/usage.html");
+    // Beside the program in a build; in an installation, where the usage
+    // document of share/doc is from libexec/tavrel.
+    const QString here = QCoreApplication::applicationDirPath();
+    QString document = here + QStringLiteral("/usage.html");
+    if (!QFileInfo::exists(document))
+        document = QFileInfo(here + QStringLiteral("/../../share/doc/tavrel/usage.html"))
+                       .absoluteFilePath();
     if (!QFileInfo::exists(document)) {
         QMessageBox::warning(nullptr, QStringLiteral("使用说明"),
                              QStringLiteral("找不到使用说明：") + document);
