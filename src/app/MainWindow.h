@@ -71,6 +71,9 @@ class MainWindow : public QMainWindow {
     void loadSelectedDocument();
     void markDocumentDirty();
     void openDocuments();
+    // Lists the given documents (those of a directory, when the first is one),
+    // as Open does with what its dialog returns: the menu entry's "Open with".
+    void listDocuments(const QStringList& paths);
     void saveDocument();
     void saveDocumentAs();
     void closeDocument();

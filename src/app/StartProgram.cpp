@@ -17,15 +17,17 @@
 #include "library/LibraryLocation.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
+#include "text/FileName.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "用法：tavrel [Qt的选项，如 -platform NAME]\n"
+    "用法：tavrel [Qt的选项，如 -platform NAME] [文档…|目录]\n"
     "      tavrel --help|--version\n"
     "打开校对中文文档的窗口：列出目录中的文档（*.fbd、*.txt、*.htm、*.html），\n"
     "按词库校对、修改；首次在当前目录启动，此后在上次结束时所在的目录。\n"
-    "词库为程序所在目录的 jdck.mdb；该目录不可写且没有词库时，\n"
+    "给出文档时列出这些文档，给出目录时列出该目录中的文档。\n"
+    "词库为程序所在目录的 jdck.mdb；安装后的程序，或该目录不可写且没有词库时，\n"
     "为 ~/.local/share/Tavrel/Tavrel/jdck.mdb。没有词库时以初始词库创建。\n"
     "  -h, --help  显示本说明\n"
     "  --version   显示版本\n"
@@ -50,6 +52,8 @@ int startProgram(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrel"));
     QApplication::setOrganizationName(QStringLiteral("Tavrel"));
+    // So that a Wayland desktop pairs the window with its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tavrel.Tavrel"));
     // The design's face is SimSun; without it, the installed CJK face.
     QFont font = QApplication::font();
     font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
@@ -71,6 +75,11 @@ int startProgram(int argc, char** argv) {
     }
     MainWindow window(state, platform, prompter);
     prompter.setParent(&window);
+    // Documents handed over by the desktop ("Open with"); Qt has taken its own
+    // options out of argv. Names are bytes, whatever their encoding.
+    QStringList given;
+    for (int i = 1; i < argc; ++i) given << pathFromBytes(QByteArray(argv[i]));
+    window.listDocuments(given);
     window.show();
     return QApplication::exec();
 }

@@ -62,7 +62,16 @@ void MainWindow::openDocuments() {
     const QStringList paths =
         prompter.openFiles({QStringLiteral("打开文件"), currentDirectory(), QString(),
                             QStringLiteral("文本文件(*.fbd *.txt)"), QString()});
+    if (!paths.isEmpty()) listDocuments(paths);
+}
+
+void MainWindow::listDocuments(const QStringList& paths) {
     if (paths.isEmpty()) return;
+    if (QFileInfo(paths.first()).isDir()) {
+        directoryBox->setDirectory(paths.first());
+        fillFileList();
+        return;
+    }
     // Listing the chosen directory first drops the hit rows of the old one.
     directoryBox->setDirectory(QFileInfo(paths.first()).absolutePath());
     fillFileList();
