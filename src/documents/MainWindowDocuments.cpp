@@ -82,7 +82,16 @@ void MainWindow::listDocuments(const QStringList& paths) {
 
 std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
     std::optional<QByteArray> bytes = DocumentFile::read(path);
+    // A large document takes a moment to lay out: the window says what it does.
+    constexpr qsizetype kLargeDocument = 1 << 20;
+    const bool large = bytes && bytes->size() > kLargeDocument;
+    const QString before = statusPanel0->text();
+    if (large) {
+        setStatusText(QStringLiteral("正在打开：") + displayName(path) + QStringLiteral(" ……"));
+        statusPanel0->repaint();
+    }
     putDocument(path, bytes);
+    if (large) setStatusText(before);
     return bytes;
 }
 

@@ -62,8 +62,8 @@ void MainWindow::runCorrection() {
     busyLabel->show();
     progressBar->setValue(0);
     progressBar->show();
-    busyLabel->repaint();
-    progressBar->repaint();
+    // The whole window, so that a box just answered is gone before the work starts.
+    repaint();
     progressBar->setMaximum(m);
 
     const QString directory = currentDirectory();

@@ -127,8 +127,8 @@ void MainWindow::runProofread() {
     busyLabel->show();
     progressBar->setValue(0);
     progressBar->show();
-    busyLabel->repaint();
-    progressBar->repaint();
+    // The whole window, so that a box just answered is gone before the work starts.
+    repaint();
     checkWordList.clear();
     hitRows->clear();
     hitDecisions.clear();
