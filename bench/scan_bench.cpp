@@ -328,6 +328,36 @@ class QuietPrompter : public Prompter {
     QString saveFile(const FileDialog&) override { return {}; }
 };
 
+// A library of `entries` made in `program`, which is returned.
+QString withLibrary(const QString& program, const std::vector<WordEntry>& entries) {
+    WordDatabase db;
+    if (db.open(QDir(program).filePath(QStringLiteral("jdck.mdb"))) !=
+            WordDatabase::OpenResult::Created ||
+        !db.addEntries(entries)) {
+        std::fprintf(stderr, "cannot build the library: %s\n", qPrintable(db.lastError()));
+        std::exit(2);
+    }
+    return program;
+}
+
+// The main window, shown offscreen over a new library of `entries` in
+// `program`, with the documents of `documents` listed.
+struct BenchWindow {
+    ProgramState state;
+    BenchPlatform platform;
+    QuietPrompter prompter;
+    MainWindow window;
+
+    BenchWindow(const QString& program, const QString& documents,
+                const std::vector<WordEntry>& entries)
+        : platform(withLibrary(program, entries)), window(state, platform, prompter) {
+        window.show();
+        window.findChild<DirectoryBox*>(QStringLiteral("directoryBox"))->setDirectory(documents);
+        window.fillFileList();
+        QCoreApplication::processEvents();
+    }
+};
+
 void windowPass(const QByteArray& document, const std::vector<WordEntry>& entries,
                 const QString& dir) {
     const QString program = QDir(dir).filePath(QStringLiteral("program"));
@@ -339,24 +369,9 @@ void windowPass(const QByteArray& document, const std::vector<WordEntry>& entrie
         writeAll(
             QDir(documents).filePath(QStringLiteral("w%1.txt").arg(i, 3, 10, QLatin1Char('0'))),
             texts[i]);
-    {
-        WordDatabase db;
-        if (db.open(QDir(program).filePath(QStringLiteral("jdck.mdb"))) !=
-                WordDatabase::OpenResult::Created ||
-            !db.addEntries(entries)) {
-            std::fprintf(stderr, "cannot build the library: %s\n", qPrintable(db.lastError()));
-            std::exit(2);
-        }
-    }
-
-    ProgramState state;
-    BenchPlatform platform(program);
-    QuietPrompter prompter;
-    MainWindow window(state, platform, prompter);
-    window.show();
-    window.findChild<DirectoryBox*>(QStringLiteral("directoryBox"))->setDirectory(documents);
-    window.fillFileList();
-    QCoreApplication::processEvents();
+    BenchWindow bench(program, documents, entries);
+    MainWindow& window = bench.window;
+    QuietPrompter& prompter = bench.prompter;
     auto* grid = window.findChild<QTableView*>(QStringLiteral("resultGrid"))->model();
     int rows = 0;
     const double seconds = timeIt(3, [&] {
@@ -423,23 +438,8 @@ void windowOnALargeDocument(const QByteArray& document, const std::vector<WordEn
     QDir().mkpath(program);
     QDir().mkpath(documents);
     writeAll(QDir(documents).filePath(QStringLiteral("large.txt")), document);
-    {
-        WordDatabase db;
-        if (db.open(QDir(program).filePath(QStringLiteral("jdck.mdb"))) !=
-                WordDatabase::OpenResult::Created ||
-            !db.addEntries(entries)) {
-            std::fprintf(stderr, "cannot build the library: %s\n", qPrintable(db.lastError()));
-            std::exit(2);
-        }
-    }
-    ProgramState state;
-    BenchPlatform platform(program);
-    QuietPrompter prompter;
-    MainWindow window(state, platform, prompter);
-    window.show();
-    window.findChild<DirectoryBox*>(QStringLiteral("directoryBox"))->setDirectory(documents);
-    window.fillFileList();
-    QCoreApplication::processEvents();
+    BenchWindow bench(program, documents, entries);
+    MainWindow& window = bench.window;
     EventLoopGaps gaps;
 
     QElapsedTimer clock;
