@@ -143,9 +143,11 @@ std::vector<Hit> withoutIgnored(std::vector<Hit> hits, const std::vector<EntryLi
         QByteArray& joined = phrases[{i.wrong, i.right}];
         joined += (joined.isEmpty() ? "" : ";") + i.phrase;
     }
-    for (const auto& [forms, joined] : phrases) {
+    for (const auto& formsAndPhrases : phrases) {
+        // Named, not bound: a lambda may not capture a structured binding in clang 14.
+        const std::pair<QByteArray, QByteArray>& forms = formsAndPhrases.first;
         const std::vector<qsizetype> excused =
-            excusedStarts(document, encoding, forms.first, joined);
+            excusedStarts(document, encoding, forms.first, formsAndPhrases.second);
         if (excused.empty()) continue;
         const auto before = hits.size();
         std::erase_if(hits, [&](const Hit& hit) {
