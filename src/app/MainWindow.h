@@ -51,6 +51,9 @@ class MainWindow : public QMainWindow {
     ProofreadMode currentMode() const;
     // True while a scan or a correction runs and lets window events through.
     bool isBusy() const { return busy; }
+    // Past this size a document is decoded, laid out and corrected beside
+    // the window, and the window says that it is opening it.
+    static constexpr qsizetype kLargeDocument = 1 << 20;
 
     // Start-up and the shell.
     void onMainWindowCreated();
@@ -131,8 +134,14 @@ class MainWindow : public QMainWindow {
     // Reads the file and puts it into documentEdit; an unreadable one shows
     // empty and is marked, so that Save will not write the empty text over it.
     std::optional<QByteArray> showDocument(const QString& path);
-    // The same with the file's bytes already read (nullopt: unreadable).
-    void putDocument(const QString& path, const std::optional<QByteArray>& bytes);
+    // The same with the file's bytes already read (nullopt: unreadable), and
+    // their encoding when it is known.
+    void putDocument(const QString& path, const std::optional<QByteArray>& bytes,
+                     std::optional<TextEncoding> encoding = std::nullopt);
+    // Decodes `bytes` into documentEdit and makes their view the shown one. A
+    // large document is decoded and laid out beside the window, which goes on
+    // answering meanwhile under the busy rules.
+    void showText(const QByteArray& bytes, TextEncoding encoding, bool named);
     // Writes documentEdit to `path` and returns the bytes written; says why
     // when it cannot.
     std::optional<QByteArray> writeShownDocument(const QString& path);
@@ -152,6 +161,8 @@ class MainWindow : public QMainWindow {
     void setShownView(DocumentView view, bool named = true);
     // Marks a scan or correction as running: browsing and editing are locked.
     void setBusy(bool running);
+    // Runs `work` beside the window (runWhileEventsTurn), busy meanwhile.
+    void runAside(const std::function<void()>& work);
     void buildHitActions();
     // The current hit's document and the text around the hit; nothing, after
     // saying why, when the hit is not in the file as the pass found it.

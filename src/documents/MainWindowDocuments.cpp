@@ -3,15 +3,20 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QThread>
 
+#include "app/BackgroundWork.h"
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
 #include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
+#include "documents/EditorDocument.h"
 #include "documents/FileListItem.h"
 #include "proofread/HitTableModel.h"
 
@@ -81,30 +86,81 @@ void MainWindow::listDocuments(const QStringList& paths) {
 }
 
 std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
-    std::optional<QByteArray> bytes = DocumentFile::read(path);
-    // A large document takes a moment to lay out: the window says what it does.
-    constexpr qsizetype kLargeDocument = 1 << 20;
-    const bool large = bytes && bytes->size() > kLargeDocument;
+    // A large document takes a moment: it is read, decoded and laid out
+    // beside the window, which says what it does.
+    const bool large = QFileInfo(path).size() > kLargeDocument;
     const QString before = statusPanel0->text();
     if (large) {
         setStatusText(QStringLiteral("正在打开：") + displayName(path) + QStringLiteral(" ……"));
-        statusPanel0->repaint();
+        if (!busy) {
+            busyLabel->setText(QStringLiteral("打开中 ……"));
+            busyLabel->show();
+        }
     }
-    putDocument(path, bytes);
-    if (large) setStatusText(before);
+    std::optional<QByteArray> bytes;
+    TextEncoding encoding = TextEncoding::Gbk;
+    auto read = [&] {
+        bytes = DocumentFile::read(path);
+        encoding = detectDocumentEncoding(bytes.value_or(QByteArray()), path);
+    };
+    if (large)
+        runAside(read);
+    else
+        read();
+    putDocument(path, bytes, encoding);
+    if (large) {
+        setStatusText(before);
+        if (!busy) busyLabel->hide();
+    }
     return bytes;
 }
 
-void MainWindow::putDocument(const QString& path, const std::optional<QByteArray>& bytes) {
+void MainWindow::putDocument(const QString& path, const std::optional<QByteArray>& bytes,
+                             std::optional<TextEncoding> encoding) {
     const QByteArray read = bytes.value_or(QByteArray());
-    setShownView(DocumentView(read, detectDocumentEncoding(read, path)), bytes && !path.isEmpty());
     if (bytes)
         unreadablePath.clear();
     else
         unreadablePath = path;
-    documentEdit->setPlainText(shownView.text());
+    showText(read, encoding ? *encoding : detectDocumentEncoding(read, path),
+             bytes && !path.isEmpty());
     // The editor holds the file as it is: nothing to save.
     state.documentDirty = false;
+}
+
+void MainWindow::runAside(const std::function<void()>& work) {
+    const bool wasBusy = busy;
+    if (!wasBusy) setBusy(true);
+    runWhileEventsTurn(work);
+    if (!wasBusy) setBusy(false);
+}
+
+void MainWindow::showText(const QByteArray& bytes, TextEncoding encoding, bool named) {
+    if (bytes.size() <= kLargeDocument) {
+        DocumentView view(bytes, encoding);
+        const QString text = view.takeText();
+        setShownView(std::move(view), named);
+        documentEdit->setPlainText(text);
+        return;
+    }
+    DocumentView view;
+    std::unique_ptr<QTextDocument> document;
+    QThread* here = QThread::currentThread();
+    runAside([&] {
+        view = DocumentView(bytes, encoding);
+        document = editorDocumentOf(view.takeText(), here);
+    });
+    setShownView(std::move(view), named);
+    // The editor's font and layout, given here as they belong to this thread.
+    document->setDefaultFont(documentEdit->font());
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+    // The editor deletes only the document it made itself; the ones put in
+    // here are the window's to delete.
+    QTextDocument* old = documentEdit->document();
+    const bool oldIsOurs = old->parent() == documentEdit;
+    document->setParent(documentEdit);
+    documentEdit->setDocument(document.release());
+    if (oldIsOurs) delete old;
 }
 
 void MainWindow::selectShownDocument() {

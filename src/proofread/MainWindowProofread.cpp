@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -10,8 +11,10 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTextCursor>
+#include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <limits>
 
@@ -61,9 +64,25 @@ class WindowScanProgress : public ScanObserver {
     }
     void bytesDone(qsizetype done) override {
         bytes = done;
-        if (due()) update();
+        if (!aside && due()) update();
     }
-    bool stopRequested() override { return exiting; }
+    bool stopRequested() override { return aside ? stop.load() : exiting; }
+    // Runs `work`, a scan, with `run` on another thread: the progress is then
+    // shown from a timer of the window's thread.
+    void runAside(const std::function<void(const std::function<void()>&)>& run,
+                  const std::function<void()>& work) {
+        QTimer ticker;
+        ticker.setInterval(kRepaintIntervalMs);
+        QObject::connect(&ticker, &QTimer::timeout, [this] {
+            progressBar->setValue(static_cast<int>(bytes >> shift));
+            stop = exiting;
+        });
+        aside = true;
+        stop = exiting;
+        ticker.start();
+        run(work);
+        aside = false;
+    }
     void occurrenceFound(qsizetype start, qsizetype length) override {
         lastStart = start;
         lastLength = length;
@@ -91,7 +110,10 @@ class WindowScanProgress : public ScanObserver {
     const bool& exiting;
     std::function<void(qsizetype, qsizetype)> select;
     QElapsedTimer sinceUpdate;  // invalid until the first update: the first document is due
-    qsizetype bytes = 0, lastStart = 0, lastLength = 0;
+    std::atomic<qsizetype> bytes = 0;
+    std::atomic<bool> stop = false;
+    bool aside = false;
+    qsizetype lastStart = 0, lastLength = 0;
     int shift = 0;
 };
 
@@ -165,36 +187,58 @@ void MainWindow::runProofread() {
         state.currentFilePath = documentPath(directory, name);
         setStatusText(QStringLiteral("正在校对：") + displayName(state.currentFilePath) +
                       QStringLiteral(" ……"));
-        const std::optional<QByteArray> text = DocumentFile::read(state.currentFilePath);
-        const TextEncoding encoding =
-            detectDocumentEncoding(text.value_or(QByteArray()), state.currentFilePath);
+        // A large document is read and scanned, and its rows made, beside the
+        // window, which goes on showing the pass.
+        const bool large = QFileInfo(state.currentFilePath).size() > kLargeDocument;
+        auto step = [&](const std::function<void()>& work) {
+            if (large)
+                runAside(work);
+            else
+                work();
+        };
+        std::optional<QByteArray> text;
+        TextEncoding encoding = TextEncoding::Gbk;
+        const QString path = state.currentFilePath;
+        step([&] {
+            text = DocumentFile::read(path);
+            encoding = detectDocumentEncoding(text.value_or(QByteArray()), path);
+        });
         // Bytes that are not text are named with the unreadable ones, never
         // reported clean.
         if (!text || encoding == TextEncoding::Binary) unreadable.append(item->text());
         // Laying out a document in the editor costs more than scanning it: it
         // goes there when the window will show it, and the last one always.
         const bool shown = i == lastTicked || progress.due();
-        if (shown) putDocument(state.currentFilePath, text);
+        if (shown) putDocument(path, text, encoding);
         progress.startDocument(text ? text->size() : 0);
-        qsizetype left = 0;
-        const std::vector<Hit> hits = withoutIgnored(
-            scanDocument(scanner, text.value_or(QByteArray()), encoding, &progress), checkWordList,
-            ignoredIn(ignored, name), text.value_or(QByteArray()), encoding, &left);
-        ignoredHits += left;
+        const std::vector<IgnoredOccurrence> ignoredHere = ignoredIn(ignored, name);
         std::vector<HitTableModel::Row> rows;
-        rows.reserve(hits.size());
-        const std::vector<HitContext> contexts =
-            hitContextParts(text.value_or(QByteArray()), encoding, hits);
-        for (size_t h = 0; h < hits.size(); ++h) {
-            const Hit& hit = hits[h];
-            const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
-            rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right, true,
-                            contexts[h].marked(), entry.tid,
-                            static_cast<int>(contexts[h].before.size()),
-                            static_cast<int>(contexts[h].hit.size())});
-        }
+        auto scanIt = [&] {
+            const QByteArray& bytes = text ? *text : QByteArray();
+            qsizetype left = 0;
+            const std::vector<Hit> hits =
+                withoutIgnored(scanDocument(scanner, bytes, encoding, &progress), checkWordList,
+                               ignoredHere, bytes, encoding, &left);
+            ignoredHits += left;
+            rows.reserve(hits.size());
+            const std::vector<HitContext> contexts = hitContextParts(bytes, encoding, hits);
+            for (size_t h = 0; h < hits.size(); ++h) {
+                const Hit& hit = hits[h];
+                const EntryLine& entry = checkWordList[static_cast<size_t>(hit.entry)];
+                rows.push_back({name, hit.start, hit.length, entry.wrong, entry.right, true,
+                                contexts[h].marked(), entry.tid,
+                                static_cast<int>(contexts[h].before.size()),
+                                static_cast<int>(contexts[h].hit.size())});
+            }
+        };
+        if (large)
+            progress.runAside([this](const std::function<void()>& work) { runAside(work); },
+                              scanIt);
+        else
+            scanIt();
+        const bool anyHits = !rows.empty();
         hitRows->append(std::move(rows));
-        if (!hits.empty()) resultGrid->scrollToBottom();
+        if (anyHits) resultGrid->scrollToBottom();
         progress.finishDocument(shown);
     }
 
@@ -251,6 +295,7 @@ bool MainWindow::hitStillThere(qsizetype byteStart, const QByteArray& wrong) con
     cursor.setPosition(static_cast<int>(last), QTextCursor::KeepAnchor);
     QString shown = cursor.selectedText();
     shown.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    shown.replace(QChar::LineSeparator, QLatin1Char('\n'));
     QString unencodable;
     const QByteArray bytes = shownView.encodePiece(shown, &unencodable);
     return unencodable.isEmpty() &&

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "text/TextCodec.h"
 
@@ -20,12 +21,14 @@ DocumentView::DocumentView(const QByteArray& bytes, TextEncoding encoding) : enc
         lineEnding_ = TextCodec::dominantLineEnding(body, encoding);
         text_ = TextCodec::decode(body, encoding, lineEnding_, &offsets_);
         for (quint32& offset : offsets_) offset += quint32(byteOrderMark_.size());
+        characters_ = text_.size();
         byteSize_ = bytes.size();
         return;
     }
     lineEnding_ = GbkCodec::dominantLineEnding(bytes);
     text_ = GbkCodec::decode(bytes, lineEnding_);
-    const size_t characters = static_cast<size_t>(text_.size());
+    characters_ = text_.size();
+    const auto characters = static_cast<size_t>(characters_);
     wide_.assign((characters + kBlock - 1) / kBlock, 0);
     blockStart_.clear();
     blockStart_.reserve(wide_.size() + 1);
@@ -40,6 +43,8 @@ DocumentView::DocumentView(const QByteArray& bytes, TextEncoding encoding) : enc
     blockStart_.push_back(byteSize_);
 }
 
+QString DocumentView::takeText() { return std::exchange(text_, QString()); }
+
 QByteArray DocumentView::encode(const QString& editedText, QString* unencodable) const {
     return byteOrderMark_ + encodePiece(editedText, unencodable);
 }
@@ -50,8 +55,8 @@ QByteArray DocumentView::encodePiece(const QString& piece, QString* unencodable)
 }
 
 qsizetype DocumentView::byteOffsetOf(qsizetype charIndex) const {
-    charIndex = std::clamp<qsizetype>(charIndex, 0, text_.size());
-    if (charIndex == text_.size()) return byteSize_;
+    charIndex = std::clamp<qsizetype>(charIndex, 0, characters_);
+    if (charIndex == characters_) return byteSize_;
     if (!isGbkView(encoding_)) return offsets_[size_t(charIndex)];
     const auto block = static_cast<size_t>(charIndex / kBlock);
     const int within = static_cast<int>(charIndex % kBlock);
@@ -61,7 +66,7 @@ qsizetype DocumentView::byteOffsetOf(qsizetype charIndex) const {
 
 qsizetype DocumentView::charIndexOf(qsizetype byteOffset) const {
     if (byteOffset <= 0) return 0;
-    if (byteOffset >= byteSize()) return text_.size();
+    if (byteOffset >= byteSize()) return characters_;
     if (!isGbkView(encoding_)) {
         // The last unit starting at or before the offset; a byte-order mark
         // belongs to the first character.
@@ -87,6 +92,6 @@ std::pair<qsizetype, qsizetype> DocumentView::charRange(qsizetype byteStart,
     const qsizetype first = charIndexOf(byteStart);
     if (byteLength <= 0) return {first, first};
     const qsizetype lastByte = byteStart + byteLength - 1;
-    const qsizetype last = lastByte >= byteSize() ? text_.size() : charIndexOf(lastByte) + 1;
+    const qsizetype last = lastByte >= byteSize() ? characters_ : charIndexOf(lastByte) + 1;
     return {first, std::max(first, last)};
 }

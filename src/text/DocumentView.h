@@ -20,11 +20,15 @@ class DocumentView {
     explicit DocumentView(const QByteArray& bytes, TextEncoding encoding = TextEncoding::Gbk);
 
     const QString& text() const { return text_; }
+    // The text, handed on where it is to live (the editor), so that a large
+    // document is not held twice; the offsets stay and text() is empty after.
+    QString takeText();
+    qsizetype characterCount() const { return characters_; }
     TextEncoding encoding() const { return encoding_; }
     GbkCodec::LineEnding lineEnding() const { return lineEnding_; }
     qsizetype byteSize() const { return byteSize_; }
 
-    // Byte offset (0-based) where character `index` starts; text().size() gives byteSize().
+    // Byte offset (0-based) where character `index` starts; characterCount() gives byteSize().
     qsizetype byteOffsetOf(qsizetype charIndex) const;
     // The character that holds byte `offset` (0-based); byteSize() and beyond give text().size().
     qsizetype charIndexOf(qsizetype byteOffset) const;
@@ -50,5 +54,6 @@ class DocumentView {
     // every unit of the text, and byteSize() last.
     std::vector<quint32> offsets_;
     qsizetype byteSize_ = 0;
+    qsizetype characters_ = 0;
     GbkCodec::LineEnding lineEnding_ = GbkCodec::LineEnding::Lf;
 };

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTableView>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <dirent.h>
@@ -144,6 +145,62 @@ TEST_F(CorrectionWindowTest, YesRewritesExactlyTheTickedHits) {
     // A second run finds every ticked row already corrected: skipped, nothing written.
     EXPECT_EQ(correct(), QStringLiteral("修改完毕！\r\n已跳过的记录：5条"));
     EXPECT_EQ(readBytes(path("b.fbd")), gbk(QStringLiteral("好像安装\n")));
+}
+
+TEST_F(CorrectionWindowTest, ALargeDocumentIsOpenedScannedAndRewrittenBesideTheWindow) {
+    addEntry("基本", "按装", "安装");
+    QString text;
+    QByteArray bytes;
+    for (int line = 0; bytes.size() <= MainWindow::kLargeDocument; ++line) {
+        const QString next = QStringLiteral("第%1行，先按装，再检查。\r\n").arg(line);
+        text += next;
+        bytes += gbk(next);
+    }
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    writeDocument(QStringLiteral("large.txt"), bytes);
+    start();
+    changeDirectory(documents());
+    // The events that run while the document is read, decoded and laid out
+    // find the window busy and saying so.
+    int turns = 0;
+    bool busyAndSaid = true;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++turns;
+        busyAndSaid = busyAndSaid && window->isBusy() &&
+                      find<QLabel>("busyLabel")->text() == QStringLiteral("打开中 ……");
+    });
+    ticker.start(0);
+    find<QListWidget>("fileCheckList")->setCurrentRow(0);
+    ticker.stop();
+    EXPECT_GT(turns, 0);
+    EXPECT_TRUE(busyAndSaid);
+    EXPECT_FALSE(window->isBusy());
+    EXPECT_EQ(editor()->toPlainText(), text);
+
+    // Saved unchanged, then with an edit: the lines and their endings stay.
+    QTextCursor cursor(editor()->document());
+    cursor.insertText(QStringLiteral("改"));
+    prompter.expectMessage(Prompter::Answer::Yes);
+    prompter.expectMessage();
+    find("menuSave")->trigger();
+    EXPECT_EQ(readBytes(path("large.txt")), gbk(QStringLiteral("改")) + bytes);
+
+    proofread();
+    const qsizetype hits = text.count(QStringLiteral("按装"));
+    ASSERT_EQ(grid()->rowCount(), hits);
+    // The last occurrence is left selected, where the text has it.
+    EXPECT_EQ(editor()->textCursor().selectionStart(),
+              text.lastIndexOf(QStringLiteral("按装")) + 1);
+    EXPECT_EQ(editor()->textCursor().selectedText(), QStringLiteral("按装"));
+
+    EXPECT_EQ(correct(), QStringLiteral("修改完毕！"));
+    QString corrected = QStringLiteral("改") + text;
+    corrected.replace(QStringLiteral("按装"), QStringLiteral("安装"));
+    EXPECT_EQ(readBytes(path("large.txt")),
+              gbk(QString(corrected).replace(QStringLiteral("\n"), QStringLiteral("\r\n"))));
+    EXPECT_EQ(editor()->toPlainText(), corrected);
+    EXPECT_FALSE(state.documentDirty);
 }
 
 TEST_F(CorrectionWindowTest, UndoGivesBackTheLastRunExceptWhatChangedSince) {
