@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -130,9 +131,15 @@ void MainWindow::putDocument(const QString& path, const std::optional<QByteArray
 
 void MainWindow::runAside(const std::function<void()>& work) {
     const bool wasBusy = busy;
+    // Locking the file list takes the keyboard from it; it is given back, so
+    // that Down goes on to the next document.
+    QWidget* focused = QApplication::focusWidget();
+    const bool listFocused = focused == fileCheckList || focused == directoryBox;
     if (!wasBusy) setBusy(true);
     runWhileEventsTurn(work);
-    if (!wasBusy) setBusy(false);
+    if (wasBusy) return;
+    setBusy(false);
+    if (listFocused) focused->setFocus();
 }
 
 void MainWindow::showText(const QByteArray& bytes, TextEncoding encoding, bool named) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBuffer>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -171,11 +172,16 @@ TEST_F(CorrectionWindowTest, ALargeDocumentIsOpenedScannedAndRewrittenBesideTheW
                       find<QLabel>("busyLabel")->text() == QStringLiteral("打开中 ……");
     });
     ticker.start(0);
-    find<QListWidget>("fileCheckList")->setCurrentRow(0);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    auto* list = find<QListWidget>("fileCheckList");
+    list->setFocus();
+    list->setCurrentRow(0);
     ticker.stop();
     EXPECT_GT(turns, 0);
     EXPECT_TRUE(busyAndSaid);
     EXPECT_FALSE(window->isBusy());
+    EXPECT_EQ(QApplication::focusWidget(), list) << "the keys go on to the next document";
     EXPECT_EQ(editor()->toPlainText(), text);
 
     // Saved unchanged, then with an edit: the lines and their endings stay.
