@@ -35,11 +35,13 @@ void MainWindow::runCorrection() {
     errorFileList->clear();
     QStringList files;
     std::vector<std::vector<CorrectionRow>> rowsOfFile;
+    qsizetype j = -1;
     for (int r = 0; r < n; ++r) {
         const HitTableModel::Row& hit = hitRows->row(r);
         if (!hit.ticked) continue;
         const QString& name = hit.file;
-        qsizetype j = files.indexOf(name);
+        // A document's rows stand together: the last one's is looked up first.
+        if (j < 0 || files[j] != name) j = files.indexOf(name);
         if (j < 0) {
             j = files.size();
             files.append(name);

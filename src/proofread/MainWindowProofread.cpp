@@ -237,7 +237,16 @@ void MainWindow::runProofread() {
         else
             scanIt();
         const bool anyHits = !rows.empty();
-        hitRows->append(std::move(rows));
+        // Hundreds of thousands of rows go into the list in slices, the
+        // window answering between them.
+        constexpr size_t kSlice = 16384;
+        for (size_t from = 0; from < rows.size(); from += kSlice) {
+            const auto begin = rows.begin() + static_cast<std::ptrdiff_t>(from);
+            const auto end =
+                rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), from + kSlice));
+            hitRows->append({std::make_move_iterator(begin), std::make_move_iterator(end)});
+            if (end != rows.end()) QCoreApplication::processEvents();
+        }
         if (anyHits) resultGrid->scrollToBottom();
         progress.finishDocument(shown);
     }
