@@ -272,8 +272,9 @@ void MainWindow::runProofread() {
 
 void MainWindow::showSelectedHit() {
     const int row = resultGrid->currentIndex().row();
-    if (row < 0 || row >= hitRows->rowCount() || !resultGrid->isEnabled())
-        return;  // no hit row, or the scan is writing the rows
+    // No hit row; or the scan is writing the rows, or a document is opening,
+    // which would land in the editor after this one.
+    if (row < 0 || row >= hitRows->rowCount() || !resultGrid->isEnabled() || busy) return;
     const HitTableModel::Row hit = hitRows->row(row);  // a copy: the question below lets events run
     const QString path = documentPath(currentDirectory(), hit.file);
     if (path != state.currentFilePath) {

@@ -159,6 +159,7 @@ TEST_F(CorrectionWindowTest, ALargeDocumentIsOpenedScannedAndRewrittenBesideTheW
     }
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     writeDocument(QStringLiteral("large.txt"), bytes);
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("按装")));
     start();
     changeDirectory(documents());
     // The events that run while the document is read, decoded and laid out
@@ -176,7 +177,7 @@ TEST_F(CorrectionWindowTest, ALargeDocumentIsOpenedScannedAndRewrittenBesideTheW
     QApplication::setActiveWindow(window.get());
     auto* list = find<QListWidget>("fileCheckList");
     list->setFocus();
-    list->setCurrentRow(0);
+    list->setCurrentRow(1);
     ticker.stop();
     EXPECT_GT(turns, 0);
     EXPECT_TRUE(busyAndSaid);
@@ -194,7 +195,7 @@ TEST_F(CorrectionWindowTest, ALargeDocumentIsOpenedScannedAndRewrittenBesideTheW
 
     proofread();
     const qsizetype hits = text.count(QStringLiteral("按装"));
-    ASSERT_EQ(grid()->rowCount(), hits);
+    ASSERT_EQ(grid()->rowCount(), hits + 1);
     // The last occurrence is left selected, where the text has it.
     EXPECT_EQ(editor()->textCursor().selectionStart(),
               text.lastIndexOf(QStringLiteral("按装")) + 1);
@@ -207,6 +208,16 @@ TEST_F(CorrectionWindowTest, ALargeDocumentIsOpenedScannedAndRewrittenBesideTheW
               gbk(QString(corrected).replace(QStringLiteral("\n"), QStringLiteral("\r\n"))));
     EXPECT_EQ(editor()->toPlainText(), corrected);
     EXPECT_FALSE(state.documentDirty);
+
+    // A hit of another document picked while the large one opens is not
+    // followed: the editor and the document it is saved to stay together.
+    list->setCurrentRow(0);
+    QTimer::singleShot(0, window.get(), [&] {
+        find<QTableView>("resultGrid")->setCurrentIndex(grid()->index(0, 3));
+    });
+    list->setCurrentRow(1);
+    EXPECT_EQ(state.currentFilePath, path("large.txt"));
+    EXPECT_EQ(editor()->toPlainText(), corrected);
 }
 
 TEST_F(CorrectionWindowTest, UndoGivesBackTheLastRunExceptWhatChangedSince) {
