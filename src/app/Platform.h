@@ -32,10 +32,13 @@ class Platform {
     // `stop`, when given, is asked many times a second while the request runs;
     // true ends it as a failure.
     virtual QByteArray httpGet(const QByteArray& url, const std::function<bool()>& stop) = 0;
-    // Connects to an SMTP server, logs in and says QUIT; true only when the
-    // server accepted the user name and password.
-    virtual bool smtpLogin(const QByteArray& server, int port, const QByteArray& user,
-                           const QByteArray& password, int timeoutMs) = 0;
+    struct SmtpResult {
+        bool loggedIn = false;   // the server accepted the user name and password
+        bool encrypted = false;  // and the password went over STARTTLS
+    };
+    // Connects to an SMTP server, logs in and says QUIT.
+    virtual SmtpResult smtpLogin(const QByteArray& server, int port, const QByteArray& user,
+                                 const QByteArray& password, int timeoutMs) = 0;
     // Roots of the mounted volumes, "/" first.
     virtual QStringList drives() = 0;
 };

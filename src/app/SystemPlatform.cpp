@@ -77,9 +77,11 @@ QByteArray SystemPlatform::httpGet(const QByteArray& url, const std::function<bo
     return CurlHttp::get(url, httpLimits_, stop);
 }
 
-bool SystemPlatform::smtpLogin(const QByteArray& server, int port, const QByteArray& user,
-                               const QByteArray& password, int timeoutMs) {
-    return SmtpLogin::check({server, port, user, password, timeoutMs});
+Platform::SmtpResult SystemPlatform::smtpLogin(const QByteArray& server, int port,
+                                               const QByteArray& user, const QByteArray& password,
+                                               int timeoutMs) {
+    const SmtpLogin::Result result = SmtpLogin::login({server, port, user, password, timeoutMs});
+    return {result.loggedIn, result.encrypted};
 }
 
 QStringList SystemPlatform::drives() {

@@ -21,8 +21,8 @@ class SystemPlatform : public Platform {
     // The build setting TAVREL_SERVER_URL.
     QByteArray serverBaseUrl() override;
     QByteArray httpGet(const QByteArray& url, const std::function<bool()>& stop) override;
-    bool smtpLogin(const QByteArray& server, int port, const QByteArray& user,
-                   const QByteArray& password, int timeoutMs) override;
+    SmtpResult smtpLogin(const QByteArray& server, int port, const QByteArray& user,
+                         const QByteArray& password, int timeoutMs) override;
 
   private:
     HttpLimits httpLimits_;

@@ -51,6 +51,15 @@ std::optional<ExchangePages::Values> ExchangePages::readQuery(const QByteArray& 
 }
 
 ExchangePages::Answer ExchangePages::answer(const QByteArray& path, const QByteArray& query) {
+    return respond(path, query, true);
+}
+
+ExchangePages::Answer ExchangePages::look(const QByteArray& path, const QByteArray& query) {
+    return respond(path, query, false);
+}
+
+ExchangePages::Answer ExchangePages::respond(const QByteArray& path, const QByteArray& query,
+                                             bool acting) {
     const bool submit = path == P::kSubmitEntryPage;
     const bool download = path == P::kUpdatesPage;
     const bool user = path == P::kUserInfoPage;
@@ -62,12 +71,12 @@ ExchangePages::Answer ExchangePages::answer(const QByteArray& path, const QByteA
     if (!values) return refused({}, why);
     if (valueOf(*values, P::kMachineKey).isEmpty())
         return refused({}, QByteArray("no ") + P::kMachineKey);
-    if (submit) return submitEntry(*values);
+    if (submit) return submitEntry(*values, acting);
     if (download) return updates(*values);
-    return userInfo(*values);
+    return userInfo(*values, acting);
 }
 
-ExchangePages::Answer ExchangePages::submitEntry(const Values& values) {
+ExchangePages::Answer ExchangePages::submitEntry(const Values& values, bool acting) {
     Submission sub;
     sub.usid = valueOf(values, P::kMachineKey);
     if (const auto name = values.find(P::kUserNameKey); name != values.end())
@@ -84,6 +93,7 @@ ExchangePages::Answer ExchangePages::submitEntry(const Values& values) {
         return refused(sub.usid, "unpublishable");
     if (!ExchangeStore::unpublishable(sub.entry).isEmpty())
         return refused(sub.usid, "unpublishable");
+    if (!acting) return {200, P::kAccepted, sub.usid, "ok! nothing stored"};
     switch (store_.submit(sub)) {
         case ExchangeStore::SubmitResult::Queued:
             return {200, P::kAccepted, sub.usid, "ok! queued"};
@@ -113,8 +123,9 @@ ExchangePages::Answer ExchangePages::updates(const Values& values) {
     return {200, P::kRecordsStart + all->body.mid(start), usid, P::kRecordsStart + (' ' + count)};
 }
 
-ExchangePages::Answer ExchangePages::userInfo(const Values& values) {
+ExchangePages::Answer ExchangePages::userInfo(const Values& values, bool acting) {
     const QByteArray usid = valueOf(values, P::kMachineKey);
+    if (!acting) return {200, P::kAccepted, usid, "ok! nothing stored"};
     if (!store_.saveUser(usid, valueOf(values, P::kUserNameKey), valueOf(values, P::kEmailKey),
                          clock_()))
         return refused(usid, store_.lastError().toUtf8());

@@ -17,10 +17,11 @@ class ExchangeStore;
 // query go in, the answer comes out. Safe to call from many threads at once.
 class ExchangePages {
   public:
-    // A bigger value is no entry a proofreader typed; refusing it keeps one
+    // A bigger value is no entry a proofreader typed (a cell of the word
+    // library takes 32,767 characters, 65,534 bytes); refusing it keeps one
     // request from filling the database.
-    static constexpr qsizetype kMaxValueBytes = 4 * 1024;
-    static constexpr qsizetype kMaxQueryBytes = 16 * 1024;
+    static constexpr qsizetype kMaxValueBytes = 64 * 1024;
+    static constexpr qsizetype kMaxQueryBytes = 128 * 1024;
 
     struct Answer {
         int status = 200;
@@ -34,6 +35,9 @@ class ExchangePages {
 
     // `path` as decoded by the HTTP layer; `query` the text after "?", as sent.
     Answer answer(const QByteArray& path, const QByteArray& query);
+    // The same answer for a request that only asks (HEAD): nothing is stored,
+    // and a request that would be stored is answered as accepted.
+    Answer look(const QByteArray& path, const QByteArray& query);
 
   private:
     using Values = std::map<QByteArray, QByteArray>;
@@ -45,9 +49,10 @@ class ExchangePages {
     };
 
     static std::optional<Values> readQuery(const QByteArray& query, QByteArray* why);
-    Answer submitEntry(const Values& values);
+    Answer respond(const QByteArray& path, const QByteArray& query, bool acting);
+    Answer submitEntry(const Values& values, bool acting);
     Answer updates(const Values& values);
-    Answer userInfo(const Values& values);
+    Answer userInfo(const Values& values, bool acting);
     std::shared_ptr<const Published> published();
 
     ExchangeStore& store_;

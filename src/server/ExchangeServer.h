@@ -6,31 +6,41 @@
 #include <memory>
 #include <string>
 
-class ExchangePages;
-namespace httplib {
-class Server;
-}
+#include "server/HttpServer.h"
 
-// The pages served over HTTP: every GET goes to ExchangePages, every answer
-// is GBK with its content type said, and every request leaves one log line.
+class ExchangePages;
+
+// The pages served over HTTP: every GET goes to ExchangePages, a HEAD is
+// answered alike without acting, every answer is GBK with its content type
+// said, and every request leaves one log line.
 class ExchangeServer {
   public:
     using Log = std::function<void(const QByteArray& line)>;
-    // Connections are served each by a worker of their own while they stay
-    // open, so the pool bounds how many proofreaders are served at once.
+    using Limits = HttpServer::Limits;
+    // Requests are answered each by a worker once they have arrived whole, so
+    // the pool bounds how many are answered at once, not how many are open.
     static constexpr int kDefaultWorkers = 64;
+    static constexpr int kMaxWorkers = 1024;
 
-    ExchangeServer(ExchangePages& pages, Log log, int workers = kDefaultWorkers);
+    // The HTTP layer takes what the pages take: a query at its limit with
+    // every byte sent as %XX, and room for the headers.
+    static Limits defaultLimits();
+
+    ExchangeServer(ExchangePages& pages, Log log, int workers = kDefaultWorkers,
+                   const Limits& limits = defaultLimits());
     ~ExchangeServer();
     ExchangeServer(const ExchangeServer&) = delete;
     ExchangeServer& operator=(const ExchangeServer&) = delete;
 
-    // Port 0 takes a free port. False when the address cannot be had.
+    // Port 0 takes a free port. False when the address cannot be had;
+    // bindError() then says why (EADDRINUSE: another program listens there).
     bool bind(const std::string& host, int port);
-    int port() const { return port_; }
+    int bindError() const;
+    int port() const;
     // Serves until stop(); false when it could not serve at all.
     bool run();
-    // From any thread; run() returns once the requests under way are answered.
+    // From any thread; run() returns once the answers under way are written
+    // or their time is up, and requests not yet answered are dropped.
     void stop();
     bool isRunning() const;
 
@@ -39,7 +49,5 @@ class ExchangeServer {
                               const QByteArray& outcome);
 
   private:
-    std::unique_ptr<httplib::Server> server_;
-    int socket_ = -1;
-    int port_ = -1;
+    std::unique_ptr<HttpServer> http_;
 };

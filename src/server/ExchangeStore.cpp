@@ -1,12 +1,17 @@
 #include "server/ExchangeStore.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
 
 #include <utility>
 
 #include "library/SqlStatement.h"
 #include "online/ServerProtocol.h"
+#include "text/SystemError.h"
 
 namespace {
 
@@ -30,12 +35,22 @@ Submission readSubmission(const SqlStatement& s) {
     return sub;
 }
 
+// The submitters' names and addresses are nobody else's business: what the
+// server makes on its way to the data directory is its owner's alone.
+bool makePrivatePath(const QString& directory) {
+    const QString path = QDir::cleanPath(QDir(directory).absolutePath());
+    if (QFileInfo(path).isDir()) return true;
+    if (!makePrivatePath(QFileInfo(path).path())) return false;
+    return ::mkdir(QFile::encodeName(path).constData(), 0700) == 0 || errno == EEXIST;
+}
+
 }  // namespace
 
 bool ExchangeStore::open(const QString& directory, const QByteArray& key) {
     std::lock_guard lock(mutex_);
-    if (!QDir().mkpath(directory))
-        return connection_.fail(QStringLiteral("cannot create %1").arg(directory));
+    if (!makePrivatePath(directory))
+        return connection_.fail(
+            QStringLiteral("cannot create %1: %2").arg(directory, systemErrorText(errno)));
     const QString path = QDir(directory).filePath(QLatin1String(kFileName));
     const bool existed = QFileInfo::exists(path);
     if (!connection_.open(path, !existed, key, kBusyTimeoutMs)) return false;

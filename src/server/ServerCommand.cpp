@@ -2,10 +2,16 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include <QDateTime>
+#include <QFile>
 #include <QIODevice>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -17,6 +23,8 @@
 #include "server/ExchangePages.h"
 #include "server/ExchangeServer.h"
 #include "server/ExchangeStore.h"
+#include "text/GbkCodec.h"
+#include "text/SystemError.h"
 
 namespace {
 
@@ -52,8 +60,51 @@ bool parseListen(const QString& text, Options& o) {
     return !o.host.isEmpty();
 }
 
-std::optional<QByteArray> readKey(const QString& keyFile, QString* why) {
+// Submitted texts are anything at all, and a terminal obeys the control
+// sequences among them: a moderator must see every byte for what it is.
+// TAB, LF, CR and backslash keep the export text's escapes.
+QByteArray shown(const QString& text) {
+    auto hex = [](uint value) {
+        return QByteArray::number(value, 16).toUpper().rightJustified(2, '0');
+    };
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const char32_t ch =
+            pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
+        const QChar::Category category = QChar::category(ch);
+        if (ch == '\t' || ch == '\n' || ch == '\r' || ch == '\\') {
+            out += ch == '\t' ? "\\t" : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : "\\\\";
+        } else if (GbkCodec::isRawByte(ch)) {
+            out += "\\x" + hex(uint(ch - GbkCodec::kRawByteBase));
+        } else if (ch < 0x80 && category == QChar::Other_Control) {
+            out += "\\x" + hex(uint(ch));
+        } else if (category == QChar::Other_Control || category == QChar::Other_Format ||
+                   category == QChar::Separator_Line || category == QChar::Separator_Paragraph ||
+                   category == QChar::Other_Surrogate) {
+            // Line and paragraph separators, direction overrides, invisible marks.
+            out += "\\u{" + hex(uint(ch)) + '}';
+        } else {
+            out += text.mid(i, pair ? 2 : 1).toUtf8();
+        }
+        i += pair ? 1 : 0;
+    }
+    return out;
+}
+
+QByteArray shownField(const QByteArray& gbkField) { return shown(fromGbk(gbkField)); }
+
+std::optional<QByteArray> readKey(const QString& keyFile, QIODevice& err, QString* why) {
     if (keyFile.isEmpty()) return QByteArray();
+    struct stat info {};
+    if (::stat(QFile::encodeName(keyFile).constData(), &info) == 0 &&
+        (info.st_mode & (S_IRGRP | S_IROTH)) != 0)
+        err.write(QStringLiteral("tavrel-server：警告：密钥文件 %1 可被其他用户读取（权限 %2），"
+                                 "请执行 chmod 600 %1\n")
+                      .arg(keyFile)
+                      .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'))
+                      .toUtf8());
     const std::optional<QByteArray> bytes = DocumentFile::read(keyFile, why);
     if (!bytes) return std::nullopt;
     const QByteArray key = bytes->left(bytes->indexOf('\n')).trimmed();
@@ -67,10 +118,9 @@ std::optional<QByteArray> readKey(const QString& keyFile, QString* why) {
 QByteArray submissionLine(const Submission& s) {
     const WordEntry& e = s.entry;
     return QByteArray::number(s.id) + '\t' + s.received.toString(Qt::ISODate).toLatin1() + '\t' +
-           LibraryText::escapeField(s.usid) + '\t' + LibraryText::escapeField(s.usnm) + '\t' +
-           LibraryText::escapeField(s.usemail) + '\t' + LibraryText::escapeField(e.tgrade) + '\t' +
-           LibraryText::escapeField(e.tclass) + '\t' + LibraryText::escapeField(e.terror) + '\t' +
-           LibraryText::escapeField(e.tright) + '\t' + LibraryText::escapeField(e.tbut) + '\n';
+           shownField(s.usid) + '\t' + shownField(s.usnm) + '\t' + shownField(s.usemail) + '\t' +
+           shownField(e.tgrade) + '\t' + shownField(e.tclass) + '\t' + shownField(e.terror) + '\t' +
+           shownField(e.tright) + '\t' + shownField(e.tbut) + '\n';
 }
 
 int review(const QStringList& words, ExchangeStore& store, QIODevice& out, QIODevice& err,
@@ -127,8 +177,21 @@ int serve(const Options& o, ExchangeStore& store, QIODevice& err,
             err.write(line);
         },
         o.workers);
-    if (!server.bind(o.host.toStdString(), o.port))
-        return fail(QStringLiteral("无法监听 %1:%2").arg(o.host).arg(o.port));
+    if (!server.bind(o.host.toStdString(), o.port)) {
+        if (server.bindError() == EADDRINUSE)
+            return fail(QStringLiteral("端口已被占用：%1:%2").arg(o.host).arg(o.port));
+        return fail(QStringLiteral("无法监听 %1:%2（%3）")
+                        .arg(o.host)
+                        .arg(o.port)
+                        .arg(systemErrorText(server.bindError())));
+    }
+    // Every open connection is a descriptor; the usual soft limit of 1,024
+    // would refuse clients long before the server is busy.
+    if (rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, 65536);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     err.write(QStringLiteral("tavrel-server：监听 http://%1:%2，数据目录 %3\n")
                   .arg(o.host)
                   .arg(server.port())
@@ -179,7 +242,13 @@ int runServerCommand(const QStringList& arguments, const QString&, QIODevice& ou
                 o.keyFile = value;
             else
                 o.workers = value.toInt(&ok);
-            if (!ok || o.workers < 1) return fail(QStringLiteral("无效的参数：") + a + ' ' + value);
+            // Each worker is a thread; beyond the bound they only cost memory.
+            if (!ok || o.workers < 1 || o.workers > ExchangeServer::kMaxWorkers)
+                return fail(
+                    QStringLiteral("无效的参数：") + a + ' ' + value +
+                    (a == QLatin1String("--workers")
+                         ? QStringLiteral("（应为 1 到 %1）").arg(ExchangeServer::kMaxWorkers)
+                         : QString()));
         } else if (a.startsWith(QLatin1Char('-'))) {
             return fail(QStringLiteral("未知的选项：") + a);
         } else if (o.review.isEmpty() && a != QLatin1String("review")) {
@@ -194,7 +263,7 @@ int runServerCommand(const QStringList& arguments, const QString&, QIODevice& ou
     }
 
     QString why;
-    const std::optional<QByteArray> key = readKey(o.keyFile, &why);
+    const std::optional<QByteArray> key = readKey(o.keyFile, err, &why);
     if (!key) return fail(o.keyFile + QStringLiteral("：") + why);
     ExchangeStore store;
     if (!store.open(o.data, *key))

@@ -62,9 +62,28 @@ void sayQuit(CURL* h, int waitMs) {
     }
 }
 
+// What the server answered to STARTTLS, seen on the wire: with
+// CURLUSESSL_TRY curl goes on in clear without saying so afterwards.
+struct StartTls {
+    bool asked = false;
+    bool answered = false;
+    bool granted = false;
+};
+
+int watchStartTls(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    auto* tls = static_cast<StartTls*>(user);
+    const QByteArrayView line(data, qsizetype(size));
+    if (type == CURLINFO_HEADER_OUT && line.startsWith("STARTTLS")) tls->asked = true;
+    if (type == CURLINFO_HEADER_IN && tls->asked && !tls->answered) {
+        tls->answered = true;
+        tls->granted = line.startsWith("220");
+    }
+    return 0;
+}
+
 }  // namespace
 
-bool SmtpLogin::check(const SmtpAccount& account, const QByteArray& caFile) {
+SmtpLogin::Result SmtpLogin::login(const SmtpAccount& account, const QByteArray& caFile) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 
@@ -76,10 +95,10 @@ bool SmtpLogin::check(const SmtpAccount& account, const QByteArray& caFile) {
     if (!url || curl_url_set(url.get(), CURLUPART_SCHEME, "smtp", 0) != CURLUE_OK ||
         curl_url_set(url.get(), CURLUPART_HOST, host.constData(), 0) != CURLUE_OK ||
         curl_url_set(url.get(), CURLUPART_PORT, port.constData(), 0) != CURLUE_OK)
-        return false;
+        return {};
 
     std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
-    if (!curl) return false;
+    if (!curl) return {};
     CURL* h = curl.get();
     curl_easy_setopt(h, CURLOPT_CURLU, url.get());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp");
@@ -95,12 +114,17 @@ bool SmtpLogin::check(const SmtpAccount& account, const QByteArray& caFile) {
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, long(account.timeoutMs));
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(account.timeoutMs));
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long((account.timeoutMs + 999) / 1000));
+    StartTls tls;
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, watchStartTls);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &tls);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
 
-    if (curl_easy_perform(h) != CURLE_OK) return false;
+    if (curl_easy_perform(h) != CURLE_OK) return {};
     // curl skips AUTH without a word when the server does not offer it; only
     // the server's own acceptance counts.
     long reply = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply);
     sayQuit(h, kQuitWaitMs);
-    return reply == kAuthAccepted;
+    // A refused handshake fails the whole login, so a granted STARTTLS is a TLS session.
+    return {reply == kAuthAccepted, tls.granted};
 }

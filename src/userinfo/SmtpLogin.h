@@ -15,8 +15,19 @@ struct SmtpAccount {
 // (the certificate verified), AUTH, QUIT.
 class SmtpLogin {
   public:
-    // True only when the server answered AUTH with 235. A server that offers no
-    // authentication, a failed certificate check and the time-out are failures.
-    // `caFile` replaces the system's certificate store; empty keeps it.
-    static bool check(const SmtpAccount& account, const QByteArray& caFile = {});
+    // The line the check's success notice gains when the password went in clear:
+    // the user should know what the server was told.
+    static constexpr char kInClearNotice[] = "\r\n注意：该服务器不支持加密，密码以明文发送。";
+
+    struct Result {
+        bool loggedIn = false;
+        bool encrypted = false;  // the login went over STARTTLS
+    };
+    // Logged in only when the server answered AUTH with 235. A server that
+    // offers no authentication, a failed certificate check and the time-out
+    // are failures. `caFile` replaces the system's certificate store; empty keeps it.
+    static Result login(const SmtpAccount& account, const QByteArray& caFile = {});
+    static bool check(const SmtpAccount& account, const QByteArray& caFile = {}) {
+        return login(account, caFile).loggedIn;
+    }
 };

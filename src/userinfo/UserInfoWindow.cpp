@@ -259,11 +259,15 @@ void UserInfoWindow::checkMailServer() {
     if (!account) return;
 
     showStatus(QStringLiteral("检测发信服务器 ……"));
-    const bool loggedIn = platform.smtpLogin(account->server, account->port, account->user,
-                                             account->password, account->timeoutMs);
+    const Platform::SmtpResult result = platform.smtpLogin(
+        account->server, account->port, account->user, account->password, account->timeoutMs);
     userInfoStatusLabel->hide();
-    prompter.notify(
-        Prompter::Icon::Information, QStringLiteral("提示："),
-        loggedIn ? QStringLiteral("发信服务器连接成功！\r\n邮箱地址用户名和登录口令核对无误！")
-                 : QStringLiteral("发信服务器连接失败！\r\n请检查核实邮箱地址用户名和登录口令！"));
+    QString notice =
+        result.loggedIn
+            ? QStringLiteral("发信服务器连接成功！\r\n邮箱地址用户名和登录口令核对无误！")
+            : QStringLiteral("发信服务器连接失败！\r\n请检查核实邮箱地址用户名和登录口令！");
+    // Said even on success: the user should know the password crossed the network readable.
+    if (result.loggedIn && !result.encrypted)
+        notice += QString::fromUtf8(SmtpLogin::kInClearNotice);
+    prompter.notify(Prompter::Icon::Information, QStringLiteral("提示："), notice);
 }

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -66,6 +71,33 @@ class ExchangeFixture : public ::testing::Test {
     }
     QByteArray body(const QByteArray& page, const ServerProtocol::Query& query) {
         return get(ServerProtocol::request(page.constData(), query)).body;
+    }
+
+    // Bytes sent as they are on a connection of their own, and what came back
+    // within `waitMs`: every answer whole (by its Content-Length) until the
+    // server closes or nothing more comes.
+    QByteArray raw(const QByteArray& request, int waitMs = 1000) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(quint16(server_->port()));
+        QByteArray got;
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) ==
+                request.size()) {
+            const QDeadlineTimer deadline(waitMs);
+            char buffer[4096];
+            for (;;) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, int(deadline.remainingTime())) <= 0) break;
+                const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                if (n <= 0) break;
+                got.append(buffer, n);
+            }
+        }
+        ::close(fd);
+        return got;
     }
 
     // tavrel-server with `arguments`, over this test's data directory.

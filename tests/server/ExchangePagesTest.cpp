@@ -2,7 +2,9 @@
 
 #include <atomic>
 
+#include "online/ServerClient.h"
 #include "server/ExchangeFixture.h"
+#include "support/FakePlatform.h"
 #include "text/GbkCodec.h"
 
 using P = ServerProtocol;
@@ -191,8 +193,17 @@ TEST_F(Pages, DownloadSeesWhatAModeratorPublishesFromAnotherConnection) {
 }
 
 TEST_F(Pages, LimitsAndMalformedQueriesAnswerErrorAndStoreNothing) {
-    const QByteArray longest(ExchangePages::kMaxValueBytes, 'x');
-    EXPECT_EQ(body("/tjjdch.asp", submission("1", "a", "b", longest)), "ok!");
+    // A value at the limit is a word library cell at its longest: 32,767
+    // characters of GBK, sent by the program's own client as %XX each.
+    const QByteArray longest = gbk(QString(32767, QChar(u'例'))) + "xx";
+    ASSERT_EQ(longest.size(), ExchangePages::kMaxValueBytes);
+    FakePlatform platform;
+    platform.serverUrl = baseUrl();
+    ServerClient client(platform);
+    const QByteArray request = ServerClient::fillSubmitTemplate(
+        ServerClient::buildSubmitTemplate(gbk("张三"), "1"), kGrade, kClass, "a", "b", longest);
+    EXPECT_GT(request.size(), 3 * ExchangePages::kMaxValueBytes);
+    EXPECT_TRUE(client.submitEntry(request));
     EXPECT_EQ(body("/tjjdch.asp", submission("1", "a", "c", longest + 'x')), "error!");
     EXPECT_EQ(body("/tjjdch.asp", submission(longest + '1', "a", "b")), "error!");
 
@@ -204,21 +215,94 @@ TEST_F(Pages, LimitsAndMalformedQueriesAnswerErrorAndStoreNothing) {
           "/gxjdch.asp?usid=1%&gxrq=2010-10-01", "/tjyhxx.asp?usnm=a&usemail=b"})
         EXPECT_EQ(get(target).body, "error!") << target.toStdString();
 
-    // A request line HTTP itself finds too long still answers in the exchange's terms.
-    const Reply huge =
-        get("/tjjdch.asp?usid=1&errword=a&rightword=b&butword=" + QByteArray(20000, 'y'));
-    EXPECT_EQ(huge.body, "error!");
-
-    // A decoded query over the limit cannot come through this HTTP layer; the
-    // pages refuse it whatever carries it.
+    // The whole query has its limit too, and a request line longer than any
+    // query the pages take is refused by HTTP itself, in the exchange's terms.
     QByteArray query = "usid=9&errword=a&rightword=b";
-    for (int i = 0; i < 5; ++i) query += "&k" + QByteArray::number(i) + '=' + QByteArray(3500, 'z');
-    EXPECT_EQ(pages_.answer("/tjjdch.asp", query).body, "error!");
-    query.chop(1500);
-    EXPECT_EQ(pages_.answer("/tjjdch.asp", query).body, "ok!");
+    while (query.size() <= ExchangePages::kMaxQueryBytes)
+        query += "&k" + QByteArray::number(query.size()) + '=' + QByteArray(60000, 'z');
+    EXPECT_EQ(get("/tjjdch.asp?" + query).body, "error!");
+    query.truncate(ExchangePages::kMaxQueryBytes);
+    EXPECT_EQ(get("/tjjdch.asp?" + query).body, "ok!");
+    const Reply huge = get("/tjjdch.asp?usid=1&errword=a&rightword=b&butword=" +
+                           QByteArray(ExchangeServer::defaultLimits().headBytes, 'y'));
+    EXPECT_EQ(huge.status, 414);
+    EXPECT_EQ(huge.body, "error!");
 
     ASSERT_EQ(store_.pending().size(), 2u);
     EXPECT_EQ(store_.pending()[0].entry.tbut, longest);
+}
+
+// No page takes a body: another method is refused before its body is read,
+// and a body is bounded before it is.
+TEST_F(Pages, OnlyGetAndHeadAreServedAndNoBodyIsWaitedFor) {
+    const QByteArray target = " /tjjdch.asp?usid=1&errword=a&rightword=b HTTP/1.1\r\n";
+    const QByteArray gib = "Content-Length: 1073741824\r\n\r\n";
+    const struct {
+        QByteArray request;
+        QByteArray status;
+    } rows[] = {
+        {"POST" + target + gib, "405"},
+        {"PUT" + target + gib, "405"},
+        {"DELETE" + target + gib, "405"},
+        {"PATCH" + target + gib, "405"},
+        {"OPTIONS * HTTP/1.1\r\n\r\n", "405"},
+        {"GET" + target + gib, "413"},
+        {"GET" + target + "Content-Length: 4097\r\n\r\n", "413"},
+        {"GET" + target + "Transfer-Encoding: chunked\r\n\r\n", "411"},
+        {"GET" + target + "Content-Length: 12\r\nContent-Length: 13\r\n\r\n", "400"},
+        {"GET /index.asp HTTP/2.0\r\n\r\n", "505"},
+        {"GET index.asp HTTP/1.1\r\n\r\n", "400"},
+    };
+    for (const auto& row : rows) {
+        // No byte of a body is sent: an answer means none was waited for.
+        const QByteArray answer = raw(row.request);
+        EXPECT_TRUE(answer.startsWith("HTTP/1.1 " + row.status + ' '))
+            << row.request.left(40).toStdString() << " -> " << answer.left(40).toStdString();
+        EXPECT_TRUE(answer.endsWith("\r\n\r\nerror!")) << answer.toStdString();
+        EXPECT_EQ(answer.contains("\r\nAllow: GET, HEAD\r\n"), row.status == "405");
+    }
+    EXPECT_TRUE(store_.pending().empty());
+
+    // A small body is read and dropped, and the connection goes on after it.
+    const QByteArray two = raw("GET" + target + "Content-Length: 4096\r\n\r\n" +
+                               QByteArray(4096, 'b') + "GET /tjjdch.asp?usid=2&errword=c" +
+                               "&rightword=d HTTP/1.1\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(two.count("HTTP/1.1 200 OK\r\n"), 2) << two.toStdString();
+    EXPECT_EQ(store_.pending().size(), 2u);
+}
+
+TEST_F(Pages, HeadAnswersLikeGetWithoutActing) {
+    httplib::Client client("127.0.0.1", server_->port());
+    const std::string submit = P::request("/tjjdch.asp", submission("-7", "a", "b")).toStdString();
+    const std::string user =
+        P::request("/tjyhxx.asp", {{"usnm", "x"}, {"usid", "-7"}, {"usemail", "x@a.cn"}})
+            .toStdString();
+    const std::string refused = "/tjjdch.asp?usid=-7&errword=a";
+    for (const std::string& target :
+         {submit, user, refused, std::string("/index.asp"),
+          std::string("/gxjdch.asp?usid=1&gxrq=2010-10-01"), std::string("/nowhere")}) {
+        const auto head = client.Head(target);
+        ASSERT_TRUE(head) << target;
+        EXPECT_TRUE(head->body.empty()) << target;
+        const std::size_t length = std::stoul(head->get_header_value("Content-Length"));
+        if (target == submit || target == user) {
+            EXPECT_EQ(head->status, 200);
+            EXPECT_EQ(length, 3u) << target;  // "ok!", as the GET would say
+            continue;
+        }
+        const auto got = client.Get(target);
+        ASSERT_TRUE(got) << target;
+        EXPECT_EQ(head->status, got->status) << target;
+        EXPECT_EQ(length, got->body.size()) << target;
+    }
+    EXPECT_TRUE(store_.pending().empty());
+
+    // Neither the entry nor the user record was stored.
+    ASSERT_EQ(client.Get(submit)->body, "ok!");
+    const std::vector<Submission> pending = store_.pending();
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_TRUE(pending[0].usemail.isEmpty());
+    EXPECT_TRUE(logLines().back().contains(" /tjjdch.asp usid=-7 ok! queued"));
 }
 
 TEST_F(Pages, BytesThatAreNotGbkAreStoredAsTheyCame) {

@@ -1,6 +1,9 @@
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QUtf8StringView>
 
 #include "library/LibraryText.h"
 #include "library/WordDatabase.h"
@@ -90,8 +93,104 @@ TEST_F(Moderation, ListApproveRejectAndTheDownloadFollows) {
           QStringList{"review", "approve", "x"}, QStringList{"review", "list", "more"},
           QStringList{"other"}, QStringList{"--listen", "8642"}, QStringList{"--listen", ":8642"},
           QStringList{"--listen", "[]:8642"}, QStringList{"--listen", "127.0.0.1:65536"},
-          QStringList{"--workers", "0"}})
+          QStringList{"--workers", "0", "review", "list"},
+          QStringList{"--workers", "1025", "review", "list"},
+          QStringList{"--workers", "100000", "review", "list"}})
         EXPECT_EQ(command(usage).status, 2) << usage.join(' ').toStdString();
+    EXPECT_EQ(command({"--workers", "1024", "review", "list"}).status, 0);
+}
+
+// A submission is anything at all; on the moderator's terminal every byte
+// shows for what it is, and no line can pass for another.
+TEST_F(Moderation, ReviewListShowsControlBytesAndBrokenCharactersEscaped) {
+    const struct {
+        QByteArray sent;
+        QByteArray shown;
+    } rows[] = {
+        {gbk("按装"), "按装"},
+        {"\x1b[1A\x1b[2K\r", "\\x1B[1A\\x1B[2K\\r"},
+        {"a\bb\x7F", "a\\x08b\\x7F"},
+        {"\xB0", "\\xB0"},
+        {"\xFF\x80" + gbk("的"), "\\xFF\\x80的"},
+        {"\\x1B\t\n", "\\\\x1B\\t\\n"},
+    };
+    const QByteArray usid = "-1234567890123456789\x1b]0;x\x07";
+    for (const auto& row : rows)
+        ASSERT_EQ(body("/tjjdch.asp", {{"usid", usid},
+                                       {"usnm", row.sent},
+                                       {"errword", row.sent},
+                                       {"rightword", row.sent + " r"}}),
+                  "ok!");
+    const CommandRun list = command({"review", "list"});
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    for (const char c : list.out)
+        EXPECT_TRUE(c == '\t' || c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+    EXPECT_FALSE(list.out.contains('\x7F'));
+    EXPECT_TRUE(QUtf8StringView(list.out).isValidUtf8());
+    const QByteArrayList lines = list.out.split('\n');
+    ASSERT_EQ(lines.size(), qsizetype(std::size(rows)) + 2);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const QByteArrayList fields = lines[qsizetype(i) + 1].split('\t');
+        ASSERT_EQ(fields.size(), 10) << lines[qsizetype(i) + 1].toStdString();
+        EXPECT_EQ(fields[2], "-1234567890123456789\\x1B]0;x\\x07");
+        EXPECT_EQ(fields[3], rows[i].shown);
+        EXPECT_EQ(fields[7], rows[i].shown);
+        EXPECT_EQ(fields[8], rows[i].shown + " r");
+    }
+}
+
+// What the server makes is its owner's alone; what it finds it leaves as it
+// is, and a key that others can read is named.
+TEST_F(Moderation, DataIsPrivateAndAKeyOthersCanReadIsNamed) {
+    QTemporaryDir root;
+    const mode_t umask = ::umask(022);
+    const QString data = root.filePath("made/by/server");
+    const QString existing = root.filePath("existing");
+    ASSERT_TRUE(QDir().mkpath(existing));
+    QFile::setPermissions(existing, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                        QFile::ExeOther);
+    const QString key = root.filePath("key");
+    QFile keyFile(key);
+    ASSERT_TRUE(keyFile.open(QIODevice::WriteOnly));
+    keyFile.write("k\n");
+    keyFile.close();
+    auto modeOf = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0u;
+    };
+
+    const struct {
+        mode_t keyMode;
+        QString data;
+        bool warned;
+    } rows[] = {
+        {0644, data, true}, {0640, data, true}, {0600, data, false}, {0600, existing, false}};
+    for (const auto& row : rows) {
+        ASSERT_EQ(::chmod(QFile::encodeName(key).constData(), row.keyMode), 0);
+        QBuffer out, err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        EXPECT_EQ(runServerCommand({"review", "list", "--data", row.data, "--key-file", key}, {},
+                                   out, err),
+                  0)
+            << err.data().toStdString();
+        const QString said = QString::fromUtf8(err.data());
+        EXPECT_EQ(said.contains(QStringLiteral("警告：密钥文件 ") + key), row.warned)
+            << std::oct << row.keyMode << ' ' << said.toStdString();
+    }
+    ::umask(umask);
+    for (const QString& dir : {root.filePath("made"), root.filePath("made/by"), data})
+        EXPECT_EQ(modeOf(dir), 0700u) << dir.toStdString();
+    EXPECT_EQ(modeOf(existing), 0755u);
+
+    // The log and its index, made beside the database while it is written.
+    ExchangeStore store;
+    ASSERT_TRUE(store.open(data, "k"));
+    QString why;
+    ASSERT_TRUE(store.publish({entry("a", "b", "")}, clock_, &why)) << why.toStdString();
+    for (const char* file : {"exchange.db", "exchange.db-wal", "exchange.db-shm"})
+        EXPECT_EQ(modeOf(QDir(data).filePath(file)), 0600u) << file;
 }
 
 TEST_F(Moderation, PublishTakesTheExportTextAllOrNone) {
@@ -242,4 +341,39 @@ TEST(ServerProgram, ServesUntilTerminated) {
     ExchangeStore store;
     ASSERT_TRUE(store.open(data.path(), {}));
     EXPECT_EQ(store.pending().size(), 1u);
+}
+
+// Two servers on one port would each take some of the connections, and
+// neither would see all of the team's submissions.
+TEST(ServerProgram, APortInUseIsRefusedAndItsServerKeepsIt) {
+    QTemporaryDir data;
+    ExchangeStore store;
+    ASSERT_TRUE(store.open(data.path(), {}));
+    ExchangePages pages(store, [] { return QDateTime::currentDateTime(); });
+    ExchangeServer first(pages, nullptr);
+    ASSERT_TRUE(first.bind("127.0.0.1", 0));
+    std::thread serving([&] { first.run(); });
+
+    QProcess second;
+    second.start(qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-server"),
+                 {"--listen", QStringLiteral("127.0.0.1:%1").arg(first.port()), "--data",
+                  data.filePath("second")});
+    const bool ended = second.waitForFinished(5000);
+    EXPECT_TRUE(ended);
+    if (!ended) second.kill();
+    second.waitForFinished(5000);
+    EXPECT_EQ(second.exitCode(), 2);
+    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
+                    .contains(QStringLiteral("端口已被占用：127.0.0.1:%1").arg(first.port())));
+
+    for (int i = 0; i < 20; ++i) {
+        httplib::Client client("127.0.0.1", first.port());
+        const auto res =
+            client.Get("/tjjdch.asp?usid=3&errword=a" + std::to_string(i) + "&rightword=b");
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->body, "ok!");
+    }
+    EXPECT_EQ(store.pending().size(), 20u);
+    first.stop();
+    serving.join();
 }

@@ -62,12 +62,12 @@ class FakePlatform : public Platform {
     };
     std::vector<SmtpRequest> smtpRequests;
     int smtpPort = 0;
-    std::function<bool(const SmtpRequest&)> smtpHandler;
 
-    bool smtpLogin(const QByteArray& server, int port, const QByteArray& user,
-                   const QByteArray& password, int timeoutMs) override {
+    SmtpResult smtpLogin(const QByteArray& server, int port, const QByteArray& user,
+                         const QByteArray& password, int timeoutMs) override {
         smtpRequests.push_back({server, port, user, password, timeoutMs});
-        if (smtpHandler) return smtpHandler(smtpRequests.back());
-        return SmtpLogin::check({server, smtpPort ? smtpPort : port, user, password, timeoutMs});
+        const SmtpLogin::Result result =
+            SmtpLogin::login({server, smtpPort ? smtpPort : port, user, password, timeoutMs});
+        return {result.loggedIn, result.encrypted};
     }
 };

@@ -56,4 +56,25 @@ TEST(SmtpLoginTest, StartTlsIsUsedWhenOfferedAndItsCertificateChecked) {
               QStringList({"auth ok alice", "auth failed alice"}));
 }
 
+// The check's notice warns when the password went in clear, so whether the
+// login was encrypted must be what really happened on the wire.
+TEST(SmtpLoginTest, TheResultSaysWhetherThePasswordWentInClear) {
+    SmtpPeer plain;
+    SmtpPeer tls({.tls = true});
+    const struct {
+        SmtpPeer& peer;
+        QByteArray caFile;
+        bool encrypted;
+    } rows[] = {{plain, {}, false},
+                {plain, SmtpPeer::certificatePath(), false},
+                {tls, SmtpPeer::certificatePath(), true}};
+    for (const auto& row : rows) {
+        const SmtpLogin::Result result = SmtpLogin::login(account(row.peer.port()), row.caFile);
+        EXPECT_TRUE(result.loggedIn) << row.encrypted;
+        EXPECT_EQ(result.encrypted, row.encrypted);
+    }
+    EXPECT_EQ(plain.events(QStringLiteral("auth ok alice")).filter(QStringLiteral("auth ")),
+              QStringList({"auth ok alice", "auth ok alice"}));
+}
+
 }  // namespace

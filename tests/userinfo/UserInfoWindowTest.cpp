@@ -31,7 +31,10 @@ const char* const kOffline = "互联网连接失败！不能提交用户信息";
 const char* const kSaved = "用户信息已保存！";
 const char* const kSubmitted = "用户信息已保存并提交！";
 const char* const kCheckingMail = "检测发信服务器 ……";
-const char* const kMailOk = "发信服务器连接成功！\r\n邮箱地址用户名和登录口令核对无误！";
+// The test peer offers no STARTTLS: the password goes in clear, and the notice says so.
+const char* const kMailOk =
+    "发信服务器连接成功！\r\n邮箱地址用户名和登录口令核对无误！"
+    "\r\n注意：该服务器不支持加密，密码以明文发送。";
 const char* const kMailFailed = "发信服务器连接失败！\r\n请检查核实邮箱地址用户名和登录口令！";
 
 enum Row { Name, Email, Smtp, MailUser, Password, Server };
