@@ -38,6 +38,9 @@ constexpr uint32_t kBitFactor = 0x85EBCA6BU;
 constexpr uint32_t kSixByteFactor = 0xC2B2AE35U;
 // A hit is kept as entry << kPositionBits | position, which sorts as the rows do.
 constexpr int kPositionBits = 40;
+// Up to this many forms of four bytes or more, two neighbouring positions
+// share a filter word (KeyClass).
+constexpr size_t kMaxPairedForms = 4096;
 
 // Loads read little-endian on every processor, so that "the first n bytes"
 // are the low n bytes.
@@ -61,20 +64,29 @@ constexpr bool isTrail(Byte b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 &
 // Bit i of `lead` / `trail`: byte i of the block can lead / end a two-byte character.
 using Classify = void (*)(const Byte* p, uint64_t& lead, uint64_t& trail);
 
+// Sixteen bytes at a time in the compiler's generic vectors, which every
+// target compiles to its own instructions (or to plain words where it has
+// none). A byte's answer is its bit weight; the sum of eight weights is the
+// mask of eight bytes, in whatever order the lanes are stored.
+using Bytes16 = Byte __attribute__((vector_size(16)));
+
 void portableClassify(const Byte* p, uint64_t& lead, uint64_t& trail) {
-    // Bit 0: the byte can lead a character; bit 1: it can end one.
-    static constexpr std::array<Byte, 256> kKinds = [] {
-        std::array<Byte, 256> kinds{};
-        for (int b = 0; b < 256; ++b)
-            kinds[b] =
-                static_cast<Byte>((b >= 0x81 && b <= 0xFE) | isTrail(static_cast<Byte>(b)) << 1);
-        return kinds;
-    }();
+    const Bytes16 weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+    auto masks = [](Bytes16 bits) {
+        uint64_t halves[2];
+        std::memcpy(halves, &bits, sizeof halves);
+        constexpr uint64_t kSum = 0x0101010101010101ULL;
+        return (halves[0] * kSum) >> 56 | ((halves[1] * kSum) >> 56) << 8;
+    };
     lead = trail = 0;
-    for (int i = 0; i < kBlock; ++i) {
-        const uint64_t kind = kKinds[p[i]];
-        lead |= (kind & 1) << i;
-        trail |= (kind >> 1) << i;
+    for (int i = 0; i < kBlock; i += 16) {
+        Bytes16 v;
+        std::memcpy(&v, p + i, sizeof v);
+        const Bytes16 notFF = v != 0xFF;
+        const Bytes16 leads = (v > 0x80) & notFF;
+        const Bytes16 trails = (v >= 0x40) & (v != 0x7F) & notFF;
+        lead |= masks(leads & weights) << i;
+        trail |= masks(trails & weights) << i;
     }
 }
 
@@ -114,6 +126,18 @@ uint64_t characterStartsOf(uint64_t pairs, uint64_t& carry) {
     return starts;
 }
 
+// The masks of two bits that a filter's hashes choose, by the hash's top bits.
+struct TwoBits {
+    std::array<uint32_t, 256> pair{};     // bits h >> 4 and h & 15 of a byte h
+    std::array<uint32_t, 1024> hashed{};  // bits g >> 5 and g & 31 of ten bits g
+};
+constexpr TwoBits kTwoBits = [] {
+    TwoBits t;
+    for (uint32_t h = 0; h < 256; ++h) t.pair[h] = 1U << (h >> 4) | 1U << (h & 15);
+    for (uint32_t g = 0; g < 1024; ++g) t.hashed[g] = 1U << (g >> 5) | 1U << (g & 31);
+    return t;
+}();
+
 // Whether two occurrences of the form can overlap: it has a border.
 bool canOverlap(const QByteArray& s) {
     std::vector<qsizetype> border(static_cast<size_t>(s.size()), 0);
@@ -147,43 +171,78 @@ struct KeyClass {
     };
 
     uint32_t keyMask = 0;
-    // The filter: a key sets two bits of one word of `bits`, and a start
-    // whose word has them passes. Short keys index the table directly (both
-    // bits are the same); four-byte keys choose the word and the bits by
-    // multiplicative hashes. A form of six bytes or more chooses its bits by
-    // its fifth and sixth bytes too, so that a common first pair of
-    // characters seldom passes on its own.
-    uint32_t wordFactor = 1, bitFactor = 1;
-    int wordShift = 5, bitShift = 0, bit2Shift = 0;
+    // The filter. A short key is the index of its bit in `bits`. Few
+    // four-byte keys share a word between two neighbouring positions, an
+    // even one and the odd one after it, chosen by the three bytes their keys
+    // have in common; each key sets two bits of its half (low: even) by a
+    // hash of the whole key. Both positions are tested with one load, which
+    // halves the lookups, the cost that matters. Many forms would crowd the
+    // words of common characters, so there each key sets two bits of a word
+    // of its own, both chosen by multiplicative hashes, and a form of six
+    // bytes or more chooses them by its fifth and sixth bytes too, so that a
+    // common first pair of characters seldom passes on its own.
+    enum class Kind { Direct, Pairs, Hashed } kind = Kind::Direct;
     bool sixByteBits = false;
+    int wordShift = 32;
     std::vector<uint32_t> bits;
     std::vector<Member> table;  // open addressing on the key
-    int tableShift = 64;
-
-    // The word, and the two bits of the key and of the six-byte prefix.
-    struct Probe {
-        uint32_t word, key1, key2, six1, six2;
+    // Beside each place of the table, what a candidate is compared with, in
+    // half the room: most candidates are false and end here.
+    struct Place {
+        uint64_t head = 0, mask = 0;  // mask 0: an empty place
     };
-    Probe probe(uint32_t first4, uint32_t bytes2to5) const {
-        const uint32_t key = first4 & keyMask;
-        const uint32_t h = key * wordFactor;
-        const uint32_t six = (h ^ (bytes2to5 >> 16)) * kSixByteFactor;
-        return {h >> wordShift, (h >> bitShift) & 31, ((key * bitFactor) >> bit2Shift) & 31,
-                six >> 27, (six >> 22) & 31};
+    std::vector<Place> places;
+    int tableShift = 64;
+    // Candidates fetch their place in the table ahead only where the table
+    // is too large for the first-level cache.
+    bool prefetchTable = false;
+
+    uint32_t shortPasses(const Byte* p) const {
+        const uint32_t key = load32(p) & keyMask;
+        return (bits[key >> 5] >> (key & 31)) & 1;
     }
-    // The portable test looks at one bit of each pair: a few more candidates,
-    // less work at every start.
-    uint32_t passes(const Byte* p) const {
-        const Probe q = probe(load32(p), load32(p + 2));
+
+    size_t pairWord(uint32_t shared) const {
+        return static_cast<size_t>((shared * kFilterFactor) >> wordShift);
+    }
+    // The two bits of a paired key in the low half of a word: bits h >> 28
+    // and (h >> 24) & 15 of its hash h, looked up rather than shifted, which
+    // costs plain C++ less.
+    static uint32_t pairBits(uint32_t key) { return kTwoBits.pair[(key * kBitFactor) >> 24]; }
+    static bool pairPasses(uint32_t word, uint32_t key) {
+        const uint32_t bits = pairBits(key);
+        return (word & bits) == bits;
+    }
+
+    // The word of a hashed key and its two bits, those of the key and of the
+    // six-byte key, from the first eight bytes.
+    struct Probe {
+        uint32_t word, four, six;
+    };
+    // Each pair of bits is that of the top ten bits of a hash g: g >> 27 and
+    // (g >> 22) & 31.
+    Probe probe(uint64_t v) const {
+        const uint32_t key = static_cast<uint32_t>(v);
+        const uint32_t h = key * kFilterFactor;
+        const uint32_t six = (h ^ static_cast<uint32_t>((v >> 32) & 0xFFFF)) * kSixByteFactor;
+        return {h >> wordShift, kTwoBits.hashed[(key * kBitFactor) >> 22],
+                kTwoBits.hashed[six >> 22]};
+    }
+    template <bool Six>
+    uint32_t hashedPasses(const Byte* p) const {
+        const Probe q = probe(load64(p));
         const uint32_t word = bits[q.word];
-        return ((word >> q.key1) | ((word >> q.six1) & static_cast<uint32_t>(sixByteBits))) & 1;
+        // Without a branch: which of the two passes is not foreseeable.
+        return static_cast<uint32_t>((word & q.four) == q.four) |
+               static_cast<uint32_t>(Six && (word & q.six) == q.six);
     }
+
     size_t home(uint32_t key) const {
         return static_cast<size_t>((key * kHashFactor) >> tableShift);
     }
     void prefetch(uint32_t first4) const {
 #if defined(__GNUC__) || defined(__clang__)
-        __builtin_prefetch(&table[home(first4 & keyMask)]);
+        __builtin_prefetch(&places[home(first4 & keyMask)]);
 #else
         (void)first4;
 #endif
@@ -191,33 +250,46 @@ struct KeyClass {
 
     void prepare(int keyBytes, std::span<const Member> members) {
         keyMask = keyBytes == 4 ? 0xFFFFFFFFU : (1U << (8 * keyBytes)) - 1;
-        int filterBits = 8 * keyBytes;
-        if (keyBytes == 4) {
+        kind = keyBytes < 4                        ? Kind::Direct
+               : members.size() <= kMaxPairedForms ? Kind::Pairs
+                                                   : Kind::Hashed;
+        if (kind == Kind::Pairs) {
+            // Sixteen words a form keep false passes rare; at most 128 KB,
+            // which the second-level cache holds.
+            const int wordBits = std::clamp(ceilLog2(members.size() * 16), 6, 15);
+            wordShift = 32 - wordBits;
+            bits.assign(size_t{1} << wordBits, 0);
+        } else if (kind == Kind::Hashed) {
             // Some 64 bits a form keep false passes rare; a larger table no
             // longer stays in the cache.
-            filterBits = std::clamp(ceilLog2(members.size() * 64), 16, 22);
-            wordFactor = kFilterFactor;
-            bitFactor = kBitFactor;
+            const int filterBits = std::clamp(ceilLog2(members.size() * 64), 16, 22);
             wordShift = 32 - (filterBits - 5);
-            bitShift = wordShift - 5;
-            bit2Shift = 27;
+            bits.assign(size_t{1} << (filterBits - 5), 0);
+            sixByteBits = std::any_of(members.begin(), members.end(),
+                                      [](const Member& m) { return m.length >= 6; });
+        } else {
+            bits.assign(std::max<size_t>(1, (size_t{1} << (8 * keyBytes)) / 32), 0);
         }
-        bits.assign(std::max<size_t>(1, (size_t{1} << filterBits) / 32), 0);
         const int tableBits = std::max(4, ceilLog2(members.size() * 3 / 2));
         table.assign(size_t{1} << tableBits, Member{});
+        places.assign(table.size(), Place{});
         tableShift = 64 - tableBits;
+        prefetchTable = places.size() * sizeof(Place) > 32 * 1024;
         for (const Member& m : members) {
-            const Probe q =
-                probe(static_cast<uint32_t>(m.head), static_cast<uint32_t>(m.head >> 16));
-            if (keyBytes == 4 && m.length >= 6) {
-                sixByteBits = true;
-                bits[q.word] |= 1U << q.six1 | 1U << q.six2;
+            const uint32_t key = static_cast<uint32_t>(m.head) & keyMask;
+            if (kind == Kind::Pairs) {
+                bits[pairWord(key >> 8)] |= pairBits(key);
+                bits[pairWord(key & 0xFFFFFF)] |= pairBits(key) << 16;
+            } else if (kind == Kind::Hashed) {
+                const Probe q = probe(m.head);
+                bits[q.word] |= m.length >= 6 ? q.six : q.four;
             } else {
-                bits[q.word] |= 1U << q.key1 | 1U << q.key2;
+                bits[key >> 5] |= 1U << (key & 31);
             }
-            size_t s = home(static_cast<uint32_t>(m.head) & keyMask);
-            while (table[s].length != 0) s = (s + 1) & (table.size() - 1);
+            size_t s = home(key);
+            while (places[s].mask != 0) s = (s + 1) & (table.size() - 1);
             table[s] = m;
+            places[s] = {m.head, m.headMask()};
         }
     }
 };
@@ -225,18 +297,40 @@ struct KeyClass {
 using KeyClasses = std::array<KeyClass, 3>;
 using CandidateFilter = uint64_t (*)(const KeyClasses&, const Byte*, uint64_t);
 
-// The starts of a block that pass the filter of one of the first N classes,
-// one start at a time.
-template <int N>
+// What the filter does with the four-byte class, the last one where there is one.
+enum Four { kNoFour, kPairs, kHashed, kHashedSix };
+
+// The starts of a block that pass the filter of one of the first Short
+// classes (short keys), or of the four-byte class after them.
+template <int Short, int Four>
 uint64_t portableCandidates(const KeyClasses& classes, const Byte* at, uint64_t starts) {
     uint64_t found = 0;
-    for (; starts != 0; starts &= starts - 1) {
-        const int i = std::countr_zero(starts);
-        uint32_t passes = 0;
-        for (int c = 0; c < N; ++c) passes |= classes[c].passes(at + i);
-        found |= static_cast<uint64_t>(passes) << i;
+    if constexpr (Short > 0 || Four >= kHashed) {
+        for (uint64_t rest = starts; rest != 0; rest &= rest - 1) {
+            const int i = std::countr_zero(rest);
+            uint32_t passes = 0;
+            for (int c = 0; c < Short; ++c) passes |= classes[c].shortPasses(at + i);
+            if constexpr (Four >= kHashed)
+                passes |= classes[Short].hashedPasses<Four == kHashedSix>(at + i);
+            found |= static_cast<uint64_t>(passes) << i;
+        }
     }
-    return found;
+    if constexpr (Four == kPairs) {
+        const KeyClass& k = classes[Short];
+        // One load of the filter for each pair of positions that holds a start.
+        for (uint64_t rest = (starts | starts >> 1) & kEvenBits; rest != 0; rest &= rest - 1) {
+            const int i = std::countr_zero(rest);
+            const uint64_t v = load64(at + i);
+            const uint32_t word = k.bits[k.pairWord(static_cast<uint32_t>(v >> 8) & 0xFFFFFF)];
+            const uint64_t both =
+                static_cast<uint64_t>(KeyClass::pairPasses(word, static_cast<uint32_t>(v))) |
+                static_cast<uint64_t>(
+                    KeyClass::pairPasses(word >> 16, static_cast<uint32_t>(v >> 8)))
+                    << 1;
+            found |= both << i;
+        }
+    }
+    return found & starts;
 }
 
 #if defined(TAVREL_SCAN_AVX2)
@@ -248,42 +342,83 @@ __attribute__((target("avx2"))) inline __m256i bothBits(__m256i word, __m256i a,
                             _mm256_set1_epi32(1));
 }
 
-// The same for all 64 positions of a block at once, eight to a gather.
-template <int N>
+// 1 in the lanes where the paired key's two bits are set in `word`, `offset` bits up.
+__attribute__((target("avx2"))) inline __m256i pairPasses(__m256i word, __m256i key,
+                                                          __m256i offset) {
+    const __m256i h = _mm256_mullo_epi32(key, _mm256_set1_epi32(static_cast<int>(kBitFactor)));
+    const __m256i a = _mm256_add_epi32(_mm256_srli_epi32(h, 28), offset);
+    const __m256i b = _mm256_add_epi32(_mm256_srli_epi32(_mm256_slli_epi32(h, 4), 28), offset);
+    return _mm256_and_si256(
+        _mm256_and_si256(_mm256_srlv_epi32(word, a), _mm256_srlv_epi32(word, b)),
+        _mm256_set1_epi32(1));
+}
+
+// The same as portableCandidates for all 64 positions of a block at once,
+// eight to a gather.
+template <int Short, int Four>
 __attribute__((target("avx2"))) uint64_t avx2Candidates(const KeyClasses& classes, const Byte* at,
                                                         uint64_t starts) {
+    const __m256i one = _mm256_set1_epi32(1);
     uint64_t found = 0;
     for (int half = 0; half < 2; ++half) {
         // keys[r], lane j: the four bytes at position 4j + r of this half.
         __m256i keys[6];
         for (int r = 0; r < 6; ++r)
             keys[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * half + r));
+        // Byte r of lane j stands for position 4j + r.
         __m256i passes = _mm256_setzero_si256();
-        for (int c = 0; c < N; ++c) {
+        for (int c = 0; c < Short; ++c) {
             const KeyClass& k = classes[c];
             const __m256i keyMask = _mm256_set1_epi32(static_cast<int>(k.keyMask));
-            const __m256i wordFactor = _mm256_set1_epi32(static_cast<int>(k.wordFactor));
-            const __m256i bitFactor = _mm256_set1_epi32(static_cast<int>(k.bitFactor));
-            const __m128i wordShift = _mm_cvtsi32_si128(k.wordShift);
-            const __m128i bitShift = _mm_cvtsi32_si128(k.bitShift);
-            const __m128i bit2Shift = _mm_cvtsi32_si128(k.bit2Shift);
             const int* bits = reinterpret_cast<const int*>(k.bits.data());
             for (int r = 0; r < 4; ++r) {
                 const __m256i key = _mm256_and_si256(keys[r], keyMask);
-                const __m256i h = _mm256_mullo_epi32(key, wordFactor);
+                const __m256i word = _mm256_i32gather_epi32(bits, _mm256_srli_epi32(key, 5), 4);
+                const __m256i pass = _mm256_and_si256(
+                    _mm256_srlv_epi32(word, _mm256_and_si256(key, _mm256_set1_epi32(31))), one);
+                passes = _mm256_or_si256(passes, _mm256_slli_epi32(pass, 8 * r));
+            }
+        }
+        if constexpr (Four == kPairs) {
+            const KeyClass& k = classes[Short];
+            const int* bits = reinterpret_cast<const int*>(k.bits.data());
+            const __m128i wordShift = _mm_cvtsi32_si128(k.wordShift);
+            const __m256i low = _mm256_setzero_si256();
+            const __m256i high = _mm256_set1_epi32(16);
+            // The pairs at 4j and 4j + 2; keys[2g + 1] holds the bytes they share.
+            for (int g = 0; g < 2; ++g) {
+                const __m256i shared =
+                    _mm256_and_si256(keys[2 * g + 1], _mm256_set1_epi32(0xFFFFFF));
+                const __m256i index = _mm256_srl_epi32(
+                    _mm256_mullo_epi32(shared, _mm256_set1_epi32(static_cast<int>(kFilterFactor))),
+                    wordShift);
+                const __m256i word = _mm256_i32gather_epi32(bits, index, 4);
+                const __m256i even = pairPasses(word, keys[2 * g], low);
+                const __m256i odd = pairPasses(word, keys[2 * g + 1], high);
+                passes =
+                    _mm256_or_si256(passes, _mm256_or_si256(_mm256_slli_epi32(even, 16 * g),
+                                                            _mm256_slli_epi32(odd, 16 * g + 8)));
+            }
+        }
+        if constexpr (Four >= kHashed) {
+            const KeyClass& k = classes[Short];
+            const __m256i filterFactor = _mm256_set1_epi32(static_cast<int>(kFilterFactor));
+            const __m256i bitFactor = _mm256_set1_epi32(static_cast<int>(kBitFactor));
+            const __m128i wordShift = _mm_cvtsi32_si128(k.wordShift);
+            const int* bits = reinterpret_cast<const int*>(k.bits.data());
+            for (int r = 0; r < 4; ++r) {
+                const __m256i h = _mm256_mullo_epi32(keys[r], filterFactor);
                 const __m256i word =
                     _mm256_i32gather_epi32(bits, _mm256_srl_epi32(h, wordShift), 4);
-                __m256i pass =
-                    bothBits(word, _mm256_srl_epi32(h, bitShift),
-                             _mm256_srl_epi32(_mm256_mullo_epi32(key, bitFactor), bit2Shift));
-                if (k.sixByteBits) {
+                const __m256i g = _mm256_mullo_epi32(keys[r], bitFactor);
+                __m256i pass = bothBits(word, _mm256_srli_epi32(g, 27), _mm256_srli_epi32(g, 22));
+                if constexpr (Four == kHashedSix) {
                     const __m256i six =
                         _mm256_mullo_epi32(_mm256_xor_si256(h, _mm256_srli_epi32(keys[r + 2], 16)),
                                            _mm256_set1_epi32(static_cast<int>(kSixByteFactor)));
                     pass = _mm256_or_si256(pass, bothBits(word, _mm256_srli_epi32(six, 27),
                                                           _mm256_srli_epi32(six, 22)));
                 }
-                // Byte r of lane j stands for position 4j + r.
                 passes = _mm256_or_si256(passes, _mm256_slli_epi32(pass, 8 * r));
             }
         }
@@ -294,6 +429,48 @@ __attribute__((target("avx2"))) uint64_t avx2Candidates(const KeyClasses& classe
     }
     return found & starts;
 }
+
+// The classifier of sse2Classify, 32 bytes at a time.
+__attribute__((target("avx2"))) void avx2Classify(const Byte* p, uint64_t& lead, uint64_t& trail) {
+    const __m256i minus128 = _mm256_set1_epi8(static_cast<char>(0x80));
+    const __m256i minus1 = _mm256_set1_epi8(-1);
+    const __m256i below40 = _mm256_set1_epi8(0x3F);
+    const __m256i del = _mm256_set1_epi8(0x7F);
+    lead = trail = 0;
+    for (int i = 0; i < 2; ++i) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
+        const __m256i high = _mm256_cmpgt_epi8(minus1, v);
+        const __m256i leads = _mm256_and_si256(high, _mm256_cmpgt_epi8(v, minus128));
+        const __m256i ascii =
+            _mm256_and_si256(_mm256_cmpgt_epi8(v, below40), _mm256_cmpgt_epi8(del, v));
+        const __m256i trails = _mm256_or_si256(high, ascii);
+        lead |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(leads)))
+                << (32 * i);
+        trail |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(trails)))
+                 << (32 * i);
+    }
+}
+#endif
+
+// The filter for the classes an engine has: Short classes of short keys and
+// what the four-byte class asks for.
+template <template <int, int> class Pick>
+CandidateFilter filterFor(int shortClasses, int four) {
+    static constexpr CandidateFilter filters[3][4] = {
+        {nullptr, Pick<0, kPairs>::f, Pick<0, kHashed>::f, Pick<0, kHashedSix>::f},
+        {Pick<1, kNoFour>::f, Pick<1, kPairs>::f, Pick<1, kHashed>::f, Pick<1, kHashedSix>::f},
+        {Pick<2, kNoFour>::f, Pick<2, kPairs>::f, Pick<2, kHashed>::f, Pick<2, kHashedSix>::f}};
+    return filters[shortClasses][four];
+}
+template <int Short, int Four>
+struct PickPortable {
+    static constexpr CandidateFilter f = portableCandidates<Short, Four>;
+};
+#if defined(TAVREL_SCAN_AVX2)
+template <int Short, int Four>
+struct PickAvx2 {
+    static constexpr CandidateFilter f = avx2Candidates<Short, Four>;
+};
 #endif
 
 }  // namespace
@@ -333,10 +510,13 @@ struct Scanner::Engine {
     KeyClasses classes;
     int classCount = 0;
     CandidateFilter filter = nullptr;
-    bool vectorClassify = false;
+    enum class Classifier { Portable, Sse2, Avx2 } classifier = Classifier::Portable;
     const char* filterName = "portable";
 
     size_t overlapSlots = 0;  // forms that can overlap themselves
+    // Every form starts with a lead byte, as Chinese words do: only the
+    // starts of two-byte characters and lone lead bytes need the filter.
+    bool leadFormsOnly = true;
 
     Engine(const std::vector<EntryLine>& entries, Filter kind);
 
@@ -380,6 +560,8 @@ Scanner::Engine::Engine(const std::vector<EntryLine>& entries, Filter kind) {
                 form.overlapSlot = static_cast<int32_t>(overlapSlots++);
             }
             forms.push_back(form);
+            leadFormsOnly =
+                leadFormsOnly && (form.head & 0xFF) >= 0x81 && (form.head & 0xFF) <= 0xFE;
             formBytes.push_back(reinterpret_cast<const Byte*>(wrong.constData()));
             endsInLead.push_back(GbkCodec::endsInLead(wrong.constData(), wrong.size()));
         }
@@ -420,19 +602,23 @@ Scanner::Engine::Engine(const std::vector<EntryLine>& entries, Filter kind) {
         from = to;
     }
 
-    static constexpr CandidateFilter portable[] = {nullptr, portableCandidates<1>,
-                                                   portableCandidates<2>, portableCandidates<3>};
-    filter = portable[classCount];
+    if (classCount == 0) return;
+    const KeyClass& last = classes[classCount - 1];
+    const int four = last.kind == KeyClass::Kind::Pairs    ? kPairs
+                     : last.kind == KeyClass::Kind::Direct ? kNoFour
+                     : last.sixByteBits                    ? kHashedSix
+                                                           : kHashed;
+    const int shortClasses = classCount - (four != kNoFour);
+    filter = filterFor<PickPortable>(shortClasses, four);
     if (kind == Filter::Portable) return;
 #if defined(__SSE2__)
-    vectorClassify = true;
+    classifier = Classifier::Sse2;
     filterName = "SSE2";
 #endif
 #if defined(TAVREL_SCAN_AVX2)
-    static constexpr CandidateFilter avx2[] = {nullptr, avx2Candidates<1>, avx2Candidates<2>,
-                                               avx2Candidates<3>};
     if (__builtin_cpu_supports("avx2")) {
-        filter = avx2[classCount];
+        filter = filterFor<PickAvx2>(shortClasses, four);
+        classifier = Classifier::Avx2;
         filterName = "AVX2";
     }
 #endif
@@ -484,8 +670,11 @@ void Scanner::Engine::occurrence(Pass& pass, const KeyClass::Member& form, qsize
 
 void Scanner::Engine::search(Pass& pass, qsizetype from, qsizetype to) const {
     if (classCount == 0) return;
+#if defined(TAVREL_SCAN_AVX2)
+    if (classifier == Classifier::Avx2) return searchWith<avx2Classify>(pass, from, to);
+#endif
 #if defined(__SSE2__)
-    if (vectorClassify) return searchWith<sse2Classify>(pass, from, to);
+    if (classifier == Classifier::Sse2) return searchWith<sse2Classify>(pass, from, to);
 #endif
     searchWith<portableClassify>(pass, from, to);
 }
@@ -517,10 +706,12 @@ void Scanner::Engine::searchWith(Pass& pass, qsizetype from, qsizetype to) const
                 lead & ((trail >> 1) | static_cast<uint64_t>(isTrail(at[kBlock])) << 63);
             uint64_t starts = characterStartsOf(pairs, pass.carry);
             if (pass.size - b < kBlock) starts &= (1ULL << (pass.size - b)) - 1;
+            if (leadFormsOnly) starts &= lead;
             for (uint64_t found = filter(classes, at, starts); found != 0; found &= found - 1) {
                 const int i = std::countr_zero(found);
                 candidates[count++] = static_cast<uint16_t>(b - batch + i);
-                for (int c = 0; c < classCount; ++c) classes[c].prefetch(load32(at + i));
+                for (int c = 0; c < classCount; ++c)
+                    if (classes[c].prefetchTable) classes[c].prefetch(load32(at + i));
             }
         }
         for (int n = 0; n < count; ++n) {
@@ -530,9 +721,10 @@ void Scanner::Engine::searchWith(Pass& pass, qsizetype from, qsizetype to) const
                 const KeyClass& k = classes[c];
                 const size_t mask = k.table.size() - 1;
                 for (size_t t = k.home(static_cast<uint32_t>(bytes) & k.keyMask);
-                     k.table[t].length != 0; t = (t + 1) & mask) {
+                     k.places[t].mask != 0; t = (t + 1) & mask) {
+                    if ((bytes & k.places[t].mask) != k.places[t].head) continue;
                     const KeyClass::Member& m = k.table[t];
-                    if ((bytes & m.headMask()) != m.head || pos + m.length > pass.size) continue;
+                    if (pos + m.length > pass.size) continue;
                     if (m.length > 8 &&
                         std::memcmp(pass.doc + pos + 8, formBytes[m.form] + 8, m.length - 8) != 0)
                         continue;

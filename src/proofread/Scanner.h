@@ -54,8 +54,9 @@ class Scanner {
     static constexpr qsizetype kProgressStep = 256 * 1024;
 
     // How candidates are found: with the vector instructions this processor
-    // has, or in plain C++. Both give the same hits; the choice is there so
-    // that both can be tested and measured.
+    // has, or in portable C++ (the compiler's generic vectors, whatever the
+    // target), what every processor without AVX2 gets. Both give the same
+    // hits; the choice is there so that both can be tested and measured.
     enum class Filter { Fastest, Portable };
 
     explicit Scanner(std::vector<EntryLine> entries, Filter filter = Filter::Fastest);

@@ -267,34 +267,42 @@ TEST(Scanner, AgreesWithThePerEntrySearchOnRandomText) {
 
 TEST(Scanner, AgreesWithThePerEntrySearchOnALargeLibrary) {
     // Thousands of words over a small set of characters: the filter tables
-    // are large and full, and many words share their first characters.
-    std::mt19937 random(4242);
-    auto character = [&] {
-        const int lead = 0xB0 + static_cast<int>(random() % 3);
-        const int trail = 0xA1 + static_cast<int>(random() % 12);
-        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        return QByteArray(pair, 2);
+    // are large and full, and many words share their first characters. A
+    // few thousand forms of four bytes or more share filter words between
+    // neighbouring positions; more have words of their own, and there the
+    // longer words' first two characters are seldom words themselves.
+    struct Row {
+        int size, leads;
     };
-    std::vector<EntryLine> entries;
-    for (int i = 0; i < 2000; ++i) {
-        QByteArray wrong;
-        const int characters = random() % 40 == 0 ? 1 : 2 + static_cast<int>(random() % 3);
-        for (int c = 0; c < characters; ++c) wrong += character();
-        if (random() % 7 == 0) wrong += 'a';  // an odd length
-        QByteArray exceptions;
-        if (random() % 4 == 0) exceptions = character() + wrong;
-        entries.push_back({wrong, "r", exceptions});
-    }
-    QByteArray doc;
-    while (doc.size() < 20000) {
-        doc += random() % 3 == 0 ? entries[random() % entries.size()].wrong : character();
-        if (random() % 50 == 0) doc += "\n";
-    }
-    const std::vector<Hit> expected = PerEntrySearch(entries).scan(doc);
-    ASSERT_GT(expected.size(), 5000u);
-    for (Scanner::Filter filter : kFilters) {
-        const Scanner scanner(entries, filter);
-        EXPECT_EQ(scanner.scan(doc), expected) << scanner.filterName();
+    for (const Row& row : {Row{2000, 3}, Row{12000, 12}}) {
+        std::mt19937 random(4242);
+        auto character = [&] {
+            const int lead = 0xB0 + static_cast<int>(random() % static_cast<unsigned>(row.leads));
+            const int trail = 0xA1 + static_cast<int>(random() % 12);
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            return QByteArray(pair, 2);
+        };
+        std::vector<EntryLine> entries;
+        for (int i = 0; i < row.size; ++i) {
+            QByteArray wrong;
+            const int characters = random() % 40 == 0 ? 1 : 2 + static_cast<int>(random() % 3);
+            for (int c = 0; c < characters; ++c) wrong += character();
+            if (random() % 7 == 0) wrong += 'a';  // an odd length
+            QByteArray exceptions;
+            if (random() % 4 == 0) exceptions = character() + wrong;
+            entries.push_back({wrong, "r", exceptions});
+        }
+        QByteArray doc;
+        while (doc.size() < 20000 * row.leads / 3) {
+            doc += random() % 3 == 0 ? entries[random() % entries.size()].wrong : character();
+            if (random() % 50 == 0) doc += "\n";
+        }
+        const std::vector<Hit> expected = PerEntrySearch(entries).scan(doc);
+        ASSERT_GT(expected.size(), 5000u);
+        for (Scanner::Filter filter : kFilters) {
+            const Scanner scanner(entries, filter);
+            EXPECT_EQ(scanner.scan(doc), expected) << scanner.filterName() << " " << row.size;
+        }
     }
 }
 
@@ -317,6 +325,18 @@ TEST(Scanner, AgreesAcrossBlocksAndProgressSteps) {
                     << scanner.filterName() << " " << offset << " " << run;
             }
     }
+
+    // Every byte after each kind of byte, with every byte a form: each
+    // character start is a hit.
+    std::vector<EntryLine> bytes;
+    for (int b = 1; b < 256; ++b) bytes.push_back({QByteArray(1, static_cast<char>(b)), "r", ""});
+    QByteArray all;
+    for (const char first : {'A', '\x80', '\x81', '\xB0', '\xFE', '\xFF'})
+        for (int b = 1; b < 256; ++b) all += QByteArray(1, first) + static_cast<char>(b) + 'A';
+    const std::vector<Hit> everyStart = PerEntrySearch(bytes).scan(all);
+    for (Scanner::Filter filter : kFilters)
+        EXPECT_EQ(Scanner(bytes, filter).scan(all), everyStart)
+            << Scanner(bytes, filter).filterName();
 
     // A document of several progress steps, scanned with an observer.
     RandomText random(5);
