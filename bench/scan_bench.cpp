@@ -7,29 +7,26 @@
 //
 // scan_bench [--check PATH-TO-tavrel-check] [--size MB] [--part 1|2|3|4|5|6|7]
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
-#include <QRegularExpression>
 #include <QString>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <random>
 #include <vector>
 
+#include "BenchCorpus.h"
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
 #include "app/Prompter.h"
@@ -46,28 +43,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr double kMB = 1024.0 * 1024.0;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Median wall time of `runs` calls, in seconds.
-double timeIt(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const Clock::time_point start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return median(times);
-}
-
-double mbPerSecond(qsizetype bytes, double seconds) {
-    return static_cast<double>(bytes) / kMB / seconds;
-}
+using namespace bench;
 
 const char* verdict(bool met) { return met ? "met" : "MISSED"; }
 
@@ -95,32 +71,12 @@ double processPeakMB() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
-        std::exit(2);
-    }
-    return file.readAll();
-}
-
 void writeAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         std::exit(2);
     }
-}
-
-// The longest prefix of at most `size` bytes that ends on a character boundary.
-QByteArray cutAtCharacter(const QByteArray& text, qsizetype size) {
-    qsizetype end = 0;
-    while (end < text.size()) {
-        const qsizetype next = end + GbkCodec::characterLength(text.constData(), text.size(), end);
-        if (next > size) break;
-        end = next;
-    }
-    return text.left(end);
 }
 
 // `count` pieces of `size` bytes or a little less, cut from `text` one after
@@ -132,83 +88,6 @@ std::vector<QByteArray> pieces(const QByteArray& text, int count, qsizetype size
         out.push_back(cutAtCharacter(text.mid(at, size + 1), size));
         at += out.back().size();
     }
-    return out;
-}
-
-// The fortunes' text (colour codes and separators left out) in GBK, repeated
-// up to `size` bytes.
-QByteArray prose(qsizetype size) {
-    const QString dir = QStringLiteral("/usr/share/games/fortunes/");
-    const QRegularExpression colour(QStringLiteral("\x1b\\[[0-9;]*m"));
-    QByteArray once;
-    for (const char* name : {"chinese", "tang300", "song100"}) {
-        QString text = QString::fromUtf8(readAll(dir + QLatin1String(name)));
-        text.remove(colour);
-        text.replace(QStringLiteral("\n%\n"), QStringLiteral("\n"));
-        QString unencodable;  // what GBK cannot hold is left out
-        once += GbkCodec::encode(text, &unencodable);
-    }
-    QByteArray text;
-    text.reserve(size + once.size());
-    while (text.size() < size) text += once;
-    return cutAtCharacter(text, size);
-}
-
-QString jiebaDictionary() {
-    FILE* pipe = popen("dpkg -L python3-jieba 2>/dev/null", "r");
-    char line[4096];
-    QString found;
-    while (pipe && std::fgets(line, sizeof line, pipe)) {
-        const QString path = QString::fromUtf8(line).trimmed();
-        if (path.endsWith(QLatin1String("/jieba/dict.txt"))) found = path;
-    }
-    if (pipe) pclose(pipe);
-    if (found.isEmpty()) {
-        std::fprintf(stderr,
-                     "python3-jieba's dict.txt not found; run scripts/install-packages.sh\n");
-        std::exit(2);
-    }
-    return found;
-}
-
-// The dictionary's words of 2 to 4 Chinese characters that GBK holds, in a
-// fixed pseudo-random order.
-std::vector<QByteArray> shuffledWords(const QString& dictionary) {
-    std::vector<QByteArray> words;
-    for (const QByteArray& line : readAll(dictionary).split('\n')) {
-        const QString word = QString::fromUtf8(line.left(line.indexOf(' ')));
-        if (word.size() < 2 || word.size() > 4) continue;
-        if (!std::all_of(word.begin(), word.end(),
-                         [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; }))
-            continue;
-        QString unencodable;
-        const QByteArray bytes = GbkCodec::encode(word, &unencodable);
-        if (unencodable.isEmpty()) words.push_back(bytes);
-    }
-    std::mt19937 random(20240601);
-    for (size_t i = words.size() - 1; i > 0; --i) std::swap(words[i], words[random() % (i + 1)]);
-    return words;
-}
-
-// The first n words as entries; every fifth has an exception phrase, so the
-// exception test is part of the measurement.
-std::vector<WordEntry> library(const std::vector<QByteArray>& words, size_t n) {
-    std::vector<WordEntry> entries;
-    for (size_t i = 0; i < n && i < words.size(); ++i) {
-        WordEntry e;
-        e.tgrade = gbk(QStringLiteral("基本"));
-        e.tclass = gbk(QStringLiteral("词语"));
-        e.terror = words[i];
-        e.tright = gbk(QStringLiteral("正"));
-        if (i % 5 == 0) e.tbut = gbk(QStringLiteral("的")) + words[i];
-        entries.push_back(e);
-    }
-    return entries;
-}
-
-std::vector<EntryLine> lines(const std::vector<WordEntry>& entries) {
-    std::vector<EntryLine> out;
-    for (const WordEntry& e : entries) out.push_back(EntryLine::fromEntry(e));
     return out;
 }
 
@@ -401,38 +280,52 @@ void windowPass(const QByteArray& document, const std::vector<WordEntry>& entrie
 }
 
 // The longest time between two turns of the event loop while it runs: how
-// long a click would wait to be answered.
+// long a click would wait to be answered. A timer asks for a turn every few
+// milliseconds; a loop that sleeps for want of events is not counted, as a
+// click would wake it at once.
 class EventLoopGaps {
   public:
     EventLoopGaps() {
-        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
-                         &context, [this] { turn(); });
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(2);
+        QObject::connect(&timer, &QTimer::timeout, [this] { turn(); });
     }
     void start() {
         longest = 0;
         clock.start();
+        timer.start();
     }
     double stop() {
         turn();
-        clock.invalidate();
+        timer.stop();
         return longest;
     }
 
   private:
     void turn() {
-        if (!clock.isValid()) return;
         longest = std::max(longest, clock.nsecsElapsed() / 1e6);
         clock.restart();
     }
-    QObject context;
+    QTimer timer;
     QElapsedTimer clock;
     double longest = 0;
 };
 
 // The window with one 20 MB document: loading it, 校对 and 修改, and the
 // longest stretch during each in which the window could not answer a click.
-void windowOnALargeDocument(const QByteArray& document, const std::vector<WordEntry>& entries,
+void windowOnALargeDocument(const QByteArray& document, std::vector<WordEntry> entries,
                             const QString& dir) {
+    // Real libraries hold entries of the commonest characters (的/地, 在/再),
+    // which a long text holds hundreds of thousands of times: the hit list
+    // of such a document is the window's heaviest load.
+    for (const auto& [wrong, right] : {std::pair{"的", "地"}, std::pair{"在", "再"}}) {
+        WordEntry e;
+        e.tgrade = gbk(QStringLiteral("基本"));
+        e.tclass = gbk(QStringLiteral("词语"));
+        e.terror = gbk(QString::fromUtf8(wrong));
+        e.tright = gbk(QString::fromUtf8(right));
+        entries.push_back(e);
+    }
     const QString program = QDir(dir).filePath(QStringLiteral("program-large"));
     const QString documents = QDir(dir).filePath(QStringLiteral("large"));
     QDir().mkpath(program);
@@ -448,7 +341,7 @@ void windowOnALargeDocument(const QByteArray& document, const std::vector<WordEn
     window.findChild<QListWidget*>(QStringLiteral("fileCheckList"))->setCurrentRow(0);
     QCoreApplication::processEvents();
     const double load = clock.nsecsElapsed() / 1e9;
-    gaps.stop();
+    const double loadGap = gaps.stop();
 
     clock.restart();
     gaps.start();
@@ -465,10 +358,13 @@ void windowOnALargeDocument(const QByteArray& document, const std::vector<WordEn
     const double correction = clock.nsecsElapsed() / 1e9;
 
     std::printf(
-        "7. The window with one %.0f MB document, 10,000 entries, offscreen: how long the window "
+        "7. The window with one %.0f MB document, 10,000 entries and 的→地, 在→再, offscreen: how "
+        "long the window "
         "cannot answer a click\n",
         static_cast<double>(document.size()) / kMB);
-    std::printf("  loading it: %.0f ms (aim < 1000 ms): %s\n", load * 1000, verdict(load < 1));
+    std::printf(
+        "  loading it: %.0f ms (aim < 1000 ms): %s; longest gap: %.0f ms (aim < 100 ms): %s\n",
+        load * 1000, verdict(load < 1), loadGap, verdict(loadGap < 100));
     std::printf(
         "  校对: %.0f ms, %d rows; longest gap between two turns of the event loop: %.0f ms "
         "(aim < 100 ms): %s\n",
