@@ -28,12 +28,12 @@
 #include <QToolBar>
 
 #include "app/AboutWindow.h"
-#include "app/Platform.h"
 #include "app/ProgramState.h"
-#include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "library/LibraryLocation.h"
 #include "library/Settings.h"
+#include "platform/Platform.h"
+#include "platform/Prompter.h"
 #include "proofread/HitColumns.h"
 #include "proofread/HitContext.h"
 #include "proofread/HitTableModel.h"
@@ -465,7 +465,8 @@ void MainWindow::showUsage() {
     for (const QString& ours :
          {state.programDirectory + QStringLiteral("readme.exe"),
           state.programDirectory + QStringLiteral("../libexec/tavrel/readme.exe")}) {
-        if (QFileInfo(ours).isExecutable() && platform.startDetached(QFileInfo(ours).canonicalFilePath()))
+        if (QFileInfo(ours).isExecutable() &&
+            platform.startDetached(QFileInfo(ours).canonicalFilePath()))
             return;
     }
     if (platform.startDetached(QStringLiteral("readme.exe"))) return;

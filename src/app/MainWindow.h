@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "app/MainWindowLayout.h"
-#include "app/ProofreadMode.h"
+#include "library/ProofreadMode.h"
 #include "library/WordDatabase.h"
 #include "proofread/EntryLine.h"
 #include "proofread/ExceptionPhrase.h"

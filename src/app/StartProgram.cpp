@@ -13,10 +13,10 @@
 #include "app/QtPrompter.h"
 #include "app/SystemPlatform.h"
 #include "app/ToolMain.h"
-#include "app/Translations.h"
 #include "library/LibraryLocation.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
+#include "platform/Translations.h"
 #include "text/FileName.h"
 
 namespace {

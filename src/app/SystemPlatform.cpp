@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "app/MachineId.h"
+#include "platform/MachineId.h"
 #include "userinfo/SmtpLogin.h"
 
 namespace {

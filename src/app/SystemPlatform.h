@@ -2,8 +2,8 @@
 
 #include <QByteArray>
 
-#include "app/Platform.h"
 #include "online/CurlHttp.h"
+#include "platform/Platform.h"
 
 // The real services of this computer.
 class SystemPlatform : public Platform {

@@ -11,14 +11,14 @@
 #include <QTextDocument>
 #include <QThread>
 
-#include "app/BackgroundWork.h"
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
-#include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
 #include "documents/EditorDocument.h"
 #include "documents/FileListItem.h"
+#include "platform/BackgroundWork.h"
+#include "platform/Prompter.h"
 #include "proofread/HitTableModel.h"
 
 // The file browser and the document commands.

@@ -1,8 +1,8 @@
 #include "library/EntrySaver.h"
 
-#include "app/Platform.h"
 #include "library/WordDatabase.h"
 #include "library/WordGridModel.h"
+#include "platform/Platform.h"
 #include "text/GbkCodec.h"
 
 namespace {

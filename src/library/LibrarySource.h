@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/ProofreadMode.h"
 #include "library/IgnoredOccurrence.h"
+#include "library/ProofreadMode.h"
 #include "library/WordEntry.h"
 
 class WordDatabase;

@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
-#include "app/Platform.h"
 #include "library/Settings.h"
 #include "library/WordLibraryWindow.h"
 #include "library/WritableLibrary.h"
+#include "platform/Platform.h"
 
 // The word library window.
 

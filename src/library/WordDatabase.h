@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/ProofreadMode.h"
 #include "library/IgnoredOccurrence.h"
+#include "library/ProofreadMode.h"
 #include "library/SqlConnection.h"
 #include "library/UserInfo.h"
 #include "library/WordEntry.h"

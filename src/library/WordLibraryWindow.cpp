@@ -17,12 +17,12 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/Prompter.h"
 #include "library/EntrySaver.h"
 #include "library/WordCellDelegate.h"
 #include "library/WordDatabase.h"
 #include "library/WordGridModel.h"
 #include "library/WritableLibrary.h"
+#include "platform/Prompter.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "app/Prompter.h"
 #include "library/WordDatabase.h"
+#include "platform/Prompter.h"
 
 inline constexpr char kReadOnlyLibrary[] = "词库为只读，无法保存！";
 

@@ -5,10 +5,10 @@
 #include <QScopeGuard>
 
 #include "app/MainWindow.h"
-#include "app/Platform.h"
-#include "app/Prompter.h"
 #include "online/ServerClient.h"
 #include "online/UpdateMerger.h"
+#include "platform/Platform.h"
+#include "platform/Prompter.h"
 #include "text/GbkCodec.h"
 
 // The exchanges with the program's server. The submission blocks the window

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "app/Platform.h"
 #include "library/Settings.h"
 #include "library/WordDatabase.h"
+#include "platform/Platform.h"
 
 using P = ServerProtocol;
 

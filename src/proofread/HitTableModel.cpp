@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/GridRows.h"
+#include "proofread/GridRows.h"
 #include "proofread/HitPosition.h"
 #include "text/FileName.h"
 #include "text/GbkCodec.h"

@@ -6,9 +6,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/Prompter.h"
 #include "library/WordDatabase.h"
 #include "library/WritableLibrary.h"
+#include "platform/Prompter.h"
 #include "text/FileName.h"
 #include "text/GbkCodec.h"
 

@@ -8,10 +8,10 @@
 #include <functional>
 
 #include "app/MainWindow.h"
-#include "app/Platform.h"
 #include "app/ProgramState.h"
-#include "app/Prompter.h"
 #include "documents/DocumentFile.h"
+#include "platform/Platform.h"
+#include "platform/Prompter.h"
 #include "proofread/CorrectionJournal.h"
 #include "proofread/Corrector.h"
 #include "proofread/HitTableModel.h"

@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "app/MainWindow.h"
-#include "app/Platform.h"
-#include "app/Prompter.h"
 #include "documents/DocumentFile.h"
 #include "documents/FileListItem.h"
+#include "platform/Platform.h"
+#include "platform/Prompter.h"
 #include "proofread/ExceptionPhraseDialog.h"
 #include "proofread/IgnoredListDialog.h"
 #include "text/FileName.h"

@@ -20,10 +20,10 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
-#include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
 #include "documents/FileListItem.h"
+#include "platform/Prompter.h"
 #include "proofread/DocumentScan.h"
 #include "proofread/ExceptionPhrase.h"
 #include "proofread/HitContext.h"

@@ -4,10 +4,10 @@
 #include <map>
 
 #include "app/MainWindow.h"
-#include "app/Platform.h"
-#include "app/Prompter.h"
 #include "documents/DocumentFile.h"
 #include "documents/FileListItem.h"
+#include "platform/Platform.h"
+#include "platform/Prompter.h"
 #include "proofread/HitReport.h"
 #include "proofread/HitTableModel.h"
 #include "text/FileName.h"

@@ -9,11 +9,11 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
-#include "app/Platform.h"
-#include "app/Prompter.h"
 #include "library/WordDatabase.h"
 #include "library/WritableLibrary.h"
 #include "online/ServerClient.h"
+#include "platform/Platform.h"
+#include "platform/Prompter.h"
 #include "text/GbkCodec.h"
 
 namespace {

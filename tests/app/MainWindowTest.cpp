@@ -26,7 +26,7 @@
 #include <memory>
 
 #include "app/QtPrompter.h"
-#include "app/Translations.h"
+#include "platform/Translations.h"
 #include "support/WindowFixture.h"
 
 namespace {
@@ -380,8 +380,7 @@ TEST_F(MainWindowTest, UsageStartsTheProgramBesideUsFirstAndSaysWhenNoneStarts) 
     platform.startSucceeds = false;  // nothing can start: said, not silent
     prompter.expectMessage();
     find("menuUsage")->trigger();
-    EXPECT_EQ(platform.started,
-              QStringList({QFileInfo(beside).canonicalFilePath(), "readme.exe"}));
+    EXPECT_EQ(platform.started, QStringList({QFileInfo(beside).canonicalFilePath(), "readme.exe"}));
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text, QStringLiteral("无法打开使用说明：找不到 readme.exe"));
 }

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/Platform.h"
 #include "online/CurlHttp.h"
+#include "platform/Platform.h"
 #include "userinfo/SmtpLogin.h"
 
 // A computer whose identity, clock, network and programs the test decides.

@@ -7,7 +7,7 @@
 #include <deque>
 #include <vector>
 
-#include "app/Prompter.h"
+#include "platform/Prompter.h"
 
 // Answers message boxes and file dialogs from queues and records every request
 // in order. A box nobody expected fails the test instead of waiting for a click.

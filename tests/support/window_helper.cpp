@@ -13,8 +13,8 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
-#include "app/Prompter.h"
 #include "documents/DirectoryBox.h"
+#include "platform/Prompter.h"
 #include "support/FakePlatform.h"
 
 namespace {

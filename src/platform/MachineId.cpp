@@ -1,4 +1,4 @@
-#include "app/MachineId.h"
+#include "platform/MachineId.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "app/BackgroundWork.h"
+#include "platform/BackgroundWork.h"
 
 #include <QEventLoop>
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "app/Translations.h"
+#include "platform/Translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
