@@ -161,8 +161,10 @@ class MainWindow : public QMainWindow {
     void setShownView(DocumentView view, bool named = true);
     // Marks a scan or correction as running: browsing and editing are locked.
     void setBusy(bool running);
-    // Runs `work` beside the window (runWhileEventsTurn), busy meanwhile.
-    void runAside(const std::function<void()>& work);
+    // Runs `work` beside the window (runWhileEventsTurn), busy meanwhile;
+    // with `aside` false (a small document), right here.
+    void runAside(const std::function<void()>& work, bool aside = true);
+    static bool isLargeDocument(const QString& path);
     void buildHitActions();
     // The current hit's document and the text around the hit; nothing, after
     // saying why, when the hit is not in the file as the pass found it.

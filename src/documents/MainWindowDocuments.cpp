@@ -89,7 +89,7 @@ void MainWindow::listDocuments(const QStringList& paths) {
 std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
     // A large document takes a moment: it is read, decoded and laid out
     // beside the window, which says what it does.
-    const bool large = QFileInfo(path).size() > kLargeDocument;
+    const bool large = isLargeDocument(path);
     const QString before = statusPanel0->text();
     if (large) {
         setStatusText(QStringLiteral("正在打开：") + displayName(path) + QStringLiteral(" ……"));
@@ -100,14 +100,12 @@ std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
     }
     std::optional<QByteArray> bytes;
     TextEncoding encoding = TextEncoding::Gbk;
-    auto read = [&] {
-        bytes = DocumentFile::read(path);
-        encoding = detectDocumentEncoding(bytes.value_or(QByteArray()), path);
-    };
-    if (large)
-        runAside(read);
-    else
-        read();
+    runAside(
+        [&] {
+            bytes = DocumentFile::read(path);
+            encoding = detectDocumentEncoding(bytes.value_or(QByteArray()), path);
+        },
+        large);
     putDocument(path, bytes, encoding);
     if (large) {
         setStatusText(before);
@@ -129,7 +127,12 @@ void MainWindow::putDocument(const QString& path, const std::optional<QByteArray
     state.documentDirty = false;
 }
 
-void MainWindow::runAside(const std::function<void()>& work) {
+bool MainWindow::isLargeDocument(const QString& path) {
+    return QFileInfo(path).size() > kLargeDocument;
+}
+
+void MainWindow::runAside(const std::function<void()>& work, bool aside) {
+    if (!aside) return work();
     const bool wasBusy = busy;
     // Locking the file list takes the keyboard from it; it is given back, so
     // that Down goes on to the next document.

@@ -1,11 +1,8 @@
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-
-#include <functional>
 
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
@@ -84,76 +81,51 @@ void MainWindow::runCorrection() {
         setStatusText(QStringLiteral("正在修改文件：") + displayName(path) + QStringLiteral("…… "));
         // A large document is read, corrected, recorded and written beside
         // the window, which keeps showing the run meanwhile.
-        const bool large = QFileInfo(path).size() > kLargeDocument;
-        auto step = [this, large](const std::function<void()>& work) {
-            if (large)
-                runAside(work);
-            else
-                work();
-        };
-        enum class Outcome {
-            Unreadable,
-            Unchanged,
-            Failed,
-            Rewritten
-        } outcome = Outcome::Unchanged;
+        const bool large = isLargeDocument(path);
         DocumentVersion version;
         std::optional<QByteArray> text;
         std::vector<CorrectionRow> inFile = rows;
         CorrectionResult result;
         TextEncoding encoding = TextEncoding::Gbk;
-        step([&] {
-            text = DocumentFile::read(path, nullptr, &version);
-            if (!text) return;
-            // The rows hold the library's GBK forms; the file has its own encoding.
-            encoding = detectDocumentEncoding(*text, name);
-            for (CorrectionRow& row : inFile) {
-                row.wrong = TextCodec::recodeGbk(row.wrong, encoding);
-                row.right = TextCodec::recodeGbk(row.right, encoding);
-            }
-            result = applyCorrections(*text, inFile, encoding);
-        });
-        if (!text) {
-            // Never written: an empty text would wipe the document.
-            outcome = Outcome::Unreadable;
-        } else if (!result.applied.empty()) {
-            setStatusText(QStringLiteral("保存文件：") + displayName(path) + QStringLiteral("…… "));
-            step([&] {
-                // Recorded first, so that it can be undone; another program's
-                // change since the read is left alone.
-                QString why;
-                if (!run.record(path, *text, result.text, appliedRows(inFile, result), &why)) {
-                    journalError = why;
-                    outcome = Outcome::Failed;
-                } else {
-                    outcome = DocumentFile::write(path, result.text, nullptr, &version)
-                                  ? Outcome::Rewritten
-                                  : Outcome::Failed;
+        runAside(
+            [&] {
+                text = DocumentFile::read(path, nullptr, &version);
+                if (!text) return;
+                // The rows hold the library's GBK forms; the file has its own encoding.
+                encoding = detectDocumentEncoding(*text, name);
+                for (CorrectionRow& row : inFile) {
+                    row.wrong = TextCodec::recodeGbk(row.wrong, encoding);
+                    row.right = TextCodec::recodeGbk(row.right, encoding);
                 }
-            });
+                result = applyCorrections(*text, inFile, encoding);
+            },
+            large);
+        // Never written when unreadable: an empty text would wipe the document.
+        bool written = false;
+        if (text && !result.applied.empty()) {
+            setStatusText(QStringLiteral("保存文件：") + displayName(path) + QStringLiteral("…… "));
+            runAside(
+                [&] {
+                    // Recorded first, so that it can be undone; another program's
+                    // change since the read is left alone.
+                    QString why;
+                    if (!run.record(path, *text, result.text, appliedRows(inFile, result), &why))
+                        journalError = why;
+                    else
+                        written = DocumentFile::write(path, result.text, nullptr, &version);
+                },
+                large);
         }
-        switch (outcome) {
-            case Outcome::Unreadable:
-                failed.append(displayName(name));
-                skippedRows += rows.size();
-                break;
-            case Outcome::Failed:
-                failed.append(displayName(name));
-                skippedRows += result.skipped.size();
-                break;
-            case Outcome::Unchanged:
-                skippedRows += result.skipped.size();
-                break;
-            case Outcome::Rewritten:
-                skippedRows += result.skipped.size();
-                // Only a document that was rewritten becomes the current
-                // one, so that Save never writes it into another file.
-                state.currentFilePath = path;
-                state.currentFileName = name;
-                unreadablePath.clear();
-                showText(result.text, encoding, true);
-                state.documentDirty = false;
-                break;
+        skippedRows += text ? result.skipped.size() : rows.size();
+        if (!text || (!result.applied.empty() && !written)) failed.append(displayName(name));
+        if (written) {
+            // Only a document that was rewritten becomes the current one, so
+            // that Save never writes it into another file.
+            state.currentFilePath = path;
+            state.currentFileName = name;
+            unreadablePath.clear();
+            showText(result.text, encoding, true);
+            state.documentDirty = false;
         }
         progressBar->setValue(j + 1);
         progressBar->repaint();

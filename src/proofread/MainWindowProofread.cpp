@@ -1,7 +1,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -189,20 +188,16 @@ void MainWindow::runProofread() {
                       QStringLiteral(" ……"));
         // A large document is read and scanned, and its rows made, beside the
         // window, which goes on showing the pass.
-        const bool large = QFileInfo(state.currentFilePath).size() > kLargeDocument;
-        auto step = [&](const std::function<void()>& work) {
-            if (large)
-                runAside(work);
-            else
-                work();
-        };
+        const QString path = state.currentFilePath;
+        const bool large = isLargeDocument(path);
         std::optional<QByteArray> text;
         TextEncoding encoding = TextEncoding::Gbk;
-        const QString path = state.currentFilePath;
-        step([&] {
-            text = DocumentFile::read(path);
-            encoding = detectDocumentEncoding(text.value_or(QByteArray()), path);
-        });
+        runAside(
+            [&] {
+                text = DocumentFile::read(path);
+                encoding = detectDocumentEncoding(text.value_or(QByteArray()), path);
+            },
+            large);
         // Bytes that are not text are named with the unreadable ones, never
         // reported clean.
         if (!text || encoding == TextEncoding::Binary) unreadable.append(item->text());
@@ -236,7 +231,6 @@ void MainWindow::runProofread() {
                               scanIt);
         else
             scanIt();
-        const bool anyHits = !rows.empty();
         // Hundreds of thousands of rows go into the list in slices, the
         // window answering between them.
         constexpr size_t kSlice = 16384;
@@ -247,7 +241,8 @@ void MainWindow::runProofread() {
             hitRows->append({std::make_move_iterator(begin), std::make_move_iterator(end)});
             if (end != rows.end()) QCoreApplication::processEvents();
         }
-        if (anyHits) resultGrid->scrollToBottom();
+        // The slices leave the rows moved from, not removed.
+        if (!rows.empty()) resultGrid->scrollToBottom();
         progress.finishDocument(shown);
     }
 
