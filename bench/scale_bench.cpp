@@ -24,11 +24,11 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
-#include "app/SystemPlatform.h"
 #include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
 #include "library/WordDatabase.h"
 #include "platform/Prompter.h"
+#include "platform/SystemPlatform.h"
 #include "proofread/Scanner.h"
 #include "text/GbkCodec.h"
 

@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "online/CurlHttp.h"
 #include "online/ServerProtocol.h"
+#include "platform/CurlHttp.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

@@ -13,11 +13,11 @@
 
 #include <cstdio>
 
-#include "app/SystemPlatform.h"
 #include "library/WordDatabase.h"
 #include "library/WordGridModel.h"
 #include "library/WordLibraryWindow.h"
 #include "platform/Prompter.h"
+#include "platform/SystemPlatform.h"
 #include "text/GbkCodec.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include "app/MainWindow.h"
 #include "app/ProgramState.h"
 #include "app/QtPrompter.h"
-#include "app/SystemPlatform.h"
-#include "app/ToolMain.h"
 #include "library/LibraryLocation.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
+#include "platform/SystemPlatform.h"
+#include "platform/ToolMain.h"
 #include "platform/Translations.h"
 #include "text/FileName.h"
 

@@ -2,13 +2,13 @@
 
 #include <QIODevice>
 
-#include "app/ToolMain.h"
 #include "documents/DocumentFile.h"
 #include "library/LibrarySource.h"
 #include "library/LibraryText.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
 #include "library/WritableLibrary.h"
+#include "platform/ToolMain.h"
 
 namespace {
 

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/SystemPaths.h"
+
 namespace {
 
 // The library holds the mail password: the directories made for it are the
@@ -37,4 +39,8 @@ QString libraryFilePath(const QString& programDirectory, const QString& appDataD
 QString libraryFilePath(const QString& programDirectory, const QString& appDataDirectory) {
     return libraryFilePath(programDirectory, appDataDirectory,
                            QStringLiteral(TAVREL_INSTALL_BINDIR));
+}
+
+QString systemLibraryFilePath() {
+    return libraryFilePath(systemProgramDirectory(), systemAppDataDirectory());
 }

@@ -12,3 +12,6 @@ QString libraryFilePath(const QString& programDirectory, const QString& appDataD
                         const QString& installedBinDir);
 // The same for this build's installation directory.
 QString libraryFilePath(const QString& programDirectory, const QString& appDataDirectory);
+// The same for this program on this computer: the command-line tools find the
+// library the window uses.
+QString systemLibraryFilePath();

@@ -17,9 +17,9 @@
 #include <optional>
 #include <thread>
 
-#include "app/ToolMain.h"
 #include "documents/DocumentFile.h"
 #include "library/LibraryText.h"
+#include "platform/ToolMain.h"
 #include "server/ExchangePages.h"
 #include "server/ExchangeServer.h"
 #include "server/ExchangeStore.h"
@@ -218,7 +218,7 @@ int serve(const Options& o, ExchangeStore& store, QIODevice& err,
 
 }  // namespace
 
-int runServerCommand(const QStringList& arguments, const QString&, QIODevice& out, QIODevice& err) {
+int runServerCommand(const QStringList& arguments, QIODevice& out, QIODevice& err) {
     auto fail = [&](const QString& why) {
         err.write((QStringLiteral("tavrel-server：") + why).toUtf8() + '\n');
         return 2;

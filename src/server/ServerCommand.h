@@ -12,5 +12,4 @@ class QIODevice;
 //       the submissions waiting for review, decisions on them, and entries
 //       published from the text of `tavrel-library export`
 // Returns the exit status: 0 done, 2 a usage error or a failure.
-int runServerCommand(const QStringList& arguments, const QString& defaultLibraryPath,
-                     QIODevice& out, QIODevice& err);
+int runServerCommand(const QStringList& arguments, QIODevice& out, QIODevice& err);

@@ -6,7 +6,7 @@
 #include <array>
 #include <optional>
 
-#include "userinfo/SmtpLogin.h"
+#include "platform/SmtpLogin.h"
 
 class WordDatabase;
 

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "online/CurlHttp.h"
+#include "platform/CurlHttp.h"
 #include "support/FaultyServer.h"
 #include "support/KillDuringRun.h"
 #include "support/LibraryLock.h"

@@ -7,8 +7,8 @@
 
 #include <QElapsedTimer>
 
-#include "app/SystemPlatform.h"
 #include "online/ServerClient.h"
+#include "platform/SystemPlatform.h"
 #include "support/FakePlatform.h"
 #include "support/LoopbackServer.h"
 #include "text/GbkCodec.h"

@@ -106,7 +106,7 @@ class ExchangeFixture : public ::testing::Test {
         QBuffer out, err;
         out.open(QIODevice::WriteOnly);
         err.open(QIODevice::WriteOnly);
-        const int status = runServerCommand(arguments, QString(), out, err);
+        const int status = runServerCommand(arguments, out, err);
         return {status, out.data(), err.data()};
     }
 

@@ -171,9 +171,9 @@ TEST_F(Moderation, DataIsPrivateAndAKeyOthersCanReadIsNamed) {
         QBuffer out, err;
         out.open(QIODevice::WriteOnly);
         err.open(QIODevice::WriteOnly);
-        EXPECT_EQ(runServerCommand({"review", "list", "--data", row.data, "--key-file", key}, {},
-                                   out, err),
-                  0)
+        EXPECT_EQ(
+            runServerCommand({"review", "list", "--data", row.data, "--key-file", key}, out, err),
+            0)
             << err.data().toStdString();
         const QString said = QString::fromUtf8(err.data());
         EXPECT_EQ(said.contains(QStringLiteral("警告：密钥文件 ") + key), row.warned)
@@ -255,11 +255,10 @@ TEST_F(Moderation, KeyedDatabaseOpensOnlyWithItsKey) {
     QBuffer out, err;
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    EXPECT_EQ(
-        runServerCommand({"review", "list", "--data", data, "--key-file", keyFile}, {}, out, err),
-        0)
+    EXPECT_EQ(runServerCommand({"review", "list", "--data", data, "--key-file", keyFile}, out, err),
+              0)
         << err.data().toStdString();
-    EXPECT_EQ(runServerCommand({"review", "list", "--data", data}, {}, out, err), 2);
+    EXPECT_EQ(runServerCommand({"review", "list", "--data", data}, out, err), 2);
 }
 
 // The program's own code on both ends: its client submits, a moderator

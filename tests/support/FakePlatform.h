@@ -6,9 +6,9 @@
 #include <functional>
 #include <vector>
 
-#include "online/CurlHttp.h"
+#include "platform/CurlHttp.h"
 #include "platform/Platform.h"
-#include "userinfo/SmtpLogin.h"
+#include "platform/SmtpLogin.h"
 
 // A computer whose identity, clock, network and programs the test decides.
 class FakePlatform : public Platform {

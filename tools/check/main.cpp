@@ -8,8 +8,9 @@
 
 #include <unistd.h>
 
-#include "app/SystemPlatform.h"
-#include "app/ToolMain.h"
+#include "library/LibraryLocation.h"
+#include "platform/SystemPaths.h"
+#include "platform/ToolMain.h"
 #include "proofread/CheckCommand.h"
 #include "proofread/CorrectionJournal.h"
 
@@ -36,9 +37,8 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
 #endif
     return runToolMain(
-        argc, argv,
-        [](const QStringList& arguments, const QString& library, QIODevice& out, QIODevice& err) {
-            return runCheckCommand(arguments, library, journalDirectory(systemAppDataDirectory()),
-                                   out, err);
+        argc, argv, [](const QStringList& arguments, QIODevice& out, QIODevice& err) {
+            return runCheckCommand(arguments, systemLibraryFilePath(),
+                                   journalDirectory(systemAppDataDirectory()), out, err);
         });
 }

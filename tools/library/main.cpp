@@ -1,6 +1,12 @@
 // tavrel-library: exports and imports the library as text.
 
-#include "app/ToolMain.h"
 #include "library/LibraryCommand.h"
+#include "library/LibraryLocation.h"
+#include "platform/ToolMain.h"
 
-int main(int argc, char** argv) { return runToolMain(argc, argv, runLibraryCommand); }
+int main(int argc, char** argv) {
+    return runToolMain(argc, argv,
+                       [](const QStringList& arguments, QIODevice& out, QIODevice& err) {
+                           return runLibraryCommand(arguments, systemLibraryFilePath(), out, err);
+                       });
+}

@@ -1,4 +1,4 @@
-#include "online/CurlHttp.h"
+#include "platform/CurlHttp.h"
 
 #include <curl/curl.h>
 

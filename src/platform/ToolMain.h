@@ -7,12 +7,11 @@
 
 class QIODevice;
 
-using ToolCommand = int (*)(const QStringList& arguments, const QString& defaultLibraryPath,
-                            QIODevice& out, QIODevice& err);
+using ToolCommand = int (*)(const QStringList& arguments, QIODevice& out, QIODevice& err);
 
-// The main() of a command-line tool: the program's own library is found as the
-// window finds it, stdout and stderr carry the command's output, and the
-// command's result is the exit status.
+// The main() of a command-line tool: the application's names are the window's,
+// so that both find the same per-user data; stdout and stderr carry the
+// command's output, and the command's result is the exit status.
 int runToolMain(int argc, char** argv, ToolCommand command);
 
 // What every tool answers alike: --help (or -h) writes `usage`, --version the

@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 
-#include "online/CurlHttp.h"
+#include "platform/CurlHttp.h"
 #include "platform/Platform.h"
+#include "platform/SystemPaths.h"
 
 // The real services of this computer.
 class SystemPlatform : public Platform {
@@ -31,9 +32,3 @@ class SystemPlatform : public Platform {
 // "Connected" means there is a default route; the loopback reject route that
 // every IPv6 table carries does not count.
 bool hasDefaultRoute(const QByteArray& ipv4RouteTable, const QByteArray& ipv6RouteTable);
-
-// Where the program and the user's data live on this computer. Apart from the
-// class, so that the command-line tools find them without loading the
-// network libraries the rest of the platform needs.
-QString systemProgramDirectory();
-QString systemAppDataDirectory();

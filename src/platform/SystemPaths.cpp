@@ -1,7 +1,7 @@
+#include "platform/SystemPaths.h"
+
 #include <QCoreApplication>
 #include <QStandardPaths>
-
-#include "app/SystemPlatform.h"
 
 QString systemProgramDirectory() {
     QString dir = QCoreApplication::applicationDirPath();

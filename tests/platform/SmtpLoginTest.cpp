@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/SmtpLogin.h"
 #include "support/SmtpPeer.h"
-#include "userinfo/SmtpLogin.h"
 
 namespace {
 

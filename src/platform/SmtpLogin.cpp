@@ -1,4 +1,4 @@
-#include "userinfo/SmtpLogin.h"
+#include "platform/SmtpLogin.h"
 
 #include <curl/curl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "app/ToolMain.h"
+#include "platform/ToolMain.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -6,8 +6,6 @@
 
 #include <cstdio>
 
-#include "app/SystemPlatform.h"
-#include "library/LibraryLocation.h"
 #include "text/FileName.h"
 
 int runToolMain(int argc, char** argv, ToolCommand command) {
@@ -18,12 +16,11 @@ int runToolMain(int argc, char** argv, ToolCommand command) {
     QFile out, err;
     out.open(stdout, QIODevice::WriteOnly);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const QString library = libraryFilePath(systemProgramDirectory(), systemAppDataDirectory());
     // From the bytes: QCoreApplication::arguments() would spoil a file name
     // that is not UTF-8.
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << pathFromBytes(QByteArray(argv[i]));
-    return command(arguments, library, out, err);
+    return command(arguments, out, err);
 }
 
 std::optional<int> answerCommonOption(const QString& argument, const char* tool, const char* usage,

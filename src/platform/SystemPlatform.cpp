@@ -1,4 +1,4 @@
-#include "app/SystemPlatform.h"
+#include "platform/SystemPlatform.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "platform/MachineId.h"
-#include "userinfo/SmtpLogin.h"
+#include "platform/SmtpLogin.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/SystemPlatform.h"
 #include "platform/MachineId.h"
+#include "platform/SystemPlatform.h"
 
 TEST(MachineId, FirstEightHexDigitsAsSigned32BitDecimal) {
     EXPECT_EQ(machineIdFromMachineIdFile("0000002a9f0c4e1b8d7a6c5b4a392817\n", 5), "42");

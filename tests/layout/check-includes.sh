@@ -1,0 +1,35 @@
+#!/bin/bash
+# Holds the house rule: a folder of src/ includes only folders on floors below
+# its own. The main window's handlers (MainWindow*.cpp) are the one way up.
+# Prints every include that breaks it; fails if there is one.
+set -euo pipefail
+src=${1:?usage: check-includes.sh SRC_DIR}
+
+floor() {
+    case $1 in
+        text) echo 0 ;;
+        platform) echo 1 ;;
+        documents) echo 2 ;;
+        library) echo 3 ;;
+        online | proofread) echo 4 ;;
+        userinfo | server) echo 5 ;;
+        app) echo 6 ;;
+        *) echo unknown ;;
+    esac
+}
+
+broken=0
+cd "$src"
+while IFS= read -r file; do
+    from=${file%%/*}
+    [[ $(floor "$from") == unknown ]] && { echo "$file: folder $from has no floor"; broken=1; continue; }
+    [[ $file == */MainWindow*.cpp && $from != app ]] && continue
+    while IFS= read -r to; do
+        [[ $to == "$from" ]] && continue
+        if [[ $(floor "$to") == unknown || $(floor "$to") -ge $(floor "$from") ]]; then
+            echo "$file includes $to/ (floor $(floor "$to")) from $from/ (floor $(floor "$from"))"
+            broken=1
+        fi
+    done < <(sed -n 's|^#include "\([a-z]*\)/.*|\1|p' "$file" | sort -u)
+done < <(find . -name '*.cpp' -o -name '*.h' | sed 's|^\./||' | grep /)
+exit $broken
