@@ -116,6 +116,10 @@ void MainWindow::buildControls() {
     errorFileList->hide();
     busyLabel = named(new QLabel(QStringLiteral("校对中……"), central), "busyLabel");
     busyLabel->setAlignment(Qt::AlignCenter);
+    // It stands over the document's text: without a ground of its own the
+    // two would be read through each other.
+    busyLabel->setFrameShape(QFrame::Box);
+    busyLabel->setAutoFillBackground(true);
     busyLabel->hide();
     progressBar = named(new QProgressBar(central), "progressBar");
     progressBar->hide();
