@@ -15,10 +15,6 @@ struct SmtpAccount {
 // (the certificate verified), AUTH, QUIT.
 class SmtpLogin {
   public:
-    // The line the check's success notice gains when the password went in clear:
-    // the user should know what the server was told.
-    static constexpr char kInClearNotice[] = "\r\n注意：该服务器不支持加密，密码以明文发送。";
-
     struct Result {
         bool loggedIn = false;
         bool encrypted = false;  // the login went over STARTTLS

@@ -268,6 +268,6 @@ void UserInfoWindow::checkMailServer() {
             : QStringLiteral("发信服务器连接失败！\r\n请检查核实邮箱地址用户名和登录口令！");
     // Said even on success: the user should know the password crossed the network readable.
     if (result.loggedIn && !result.encrypted)
-        notice += QString::fromUtf8(SmtpLogin::kInClearNotice);
+        notice += QStringLiteral("\r\n注意：该服务器不支持加密，密码以明文发送。");
     prompter.notify(Prompter::Icon::Information, QStringLiteral("提示："), notice);
 }
