@@ -134,6 +134,13 @@ class MainWindow : public QMainWindow {
     // Reads the file and puts it into documentEdit; an unreadable one shows
     // empty and is marked, so that Save will not write the empty text over it.
     std::optional<QByteArray> showDocument(const QString& path);
+    // A document's bytes, none when it cannot be read, and their encoding;
+    // read beside the window when `aside`.
+    struct DocumentRead {
+        std::optional<QByteArray> bytes;
+        TextEncoding encoding = TextEncoding::Gbk;
+    };
+    DocumentRead readDocument(const QString& path, bool aside);
     // The same with the file's bytes already read (nullopt: unreadable), and
     // their encoding when it is known.
     void putDocument(const QString& path, const std::optional<QByteArray>& bytes,

@@ -98,20 +98,24 @@ std::optional<QByteArray> MainWindow::showDocument(const QString& path) {
             busyLabel->show();
         }
     }
-    std::optional<QByteArray> bytes;
-    TextEncoding encoding = TextEncoding::Gbk;
-    runAside(
-        [&] {
-            bytes = DocumentFile::read(path);
-            encoding = detectDocumentEncoding(bytes.value_or(QByteArray()), path);
-        },
-        large);
-    putDocument(path, bytes, encoding);
+    DocumentRead read = readDocument(path, large);
+    putDocument(path, read.bytes, read.encoding);
     if (large) {
         setStatusText(before);
         if (!busy) busyLabel->hide();
     }
-    return bytes;
+    return std::move(read.bytes);
+}
+
+MainWindow::DocumentRead MainWindow::readDocument(const QString& path, bool aside) {
+    DocumentRead read;
+    runAside(
+        [&] {
+            read.bytes = DocumentFile::read(path);
+            read.encoding = detectDocumentEncoding(read.bytes.value_or(QByteArray()), path);
+        },
+        aside);
+    return read;
 }
 
 void MainWindow::putDocument(const QString& path, const std::optional<QByteArray>& bytes,

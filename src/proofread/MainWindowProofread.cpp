@@ -190,14 +190,9 @@ void MainWindow::runProofread() {
         // window, which goes on showing the pass.
         const QString path = state.currentFilePath;
         const bool large = isLargeDocument(path);
-        std::optional<QByteArray> text;
-        TextEncoding encoding = TextEncoding::Gbk;
-        runAside(
-            [&] {
-                text = DocumentFile::read(path);
-                encoding = detectDocumentEncoding(text.value_or(QByteArray()), path);
-            },
-            large);
+        const DocumentRead document = readDocument(path, large);
+        const std::optional<QByteArray>& text = document.bytes;
+        const TextEncoding encoding = document.encoding;
         // Bytes that are not text are named with the unreadable ones, never
         // reported clean.
         if (!text || encoding == TextEncoding::Binary) unreadable.append(item->text());
