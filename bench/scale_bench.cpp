@@ -22,10 +22,10 @@
 #include <cstdio>
 #include <random>
 
-#include "app/MainWindow.h"
-#include "app/ProgramState.h"
-#include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
+#include "gui/MainWindow.h"
+#include "gui/ProgramState.h"
+#include "gui/documents/DirectoryBox.h"
 #include "library/WordDatabase.h"
 #include "platform/Prompter.h"
 #include "platform/SystemPlatform.h"
@@ -143,11 +143,11 @@ int runScan(const QString& dir) {
     const Scanner scanner(std::move(lines));
     const QString docs = dir + QStringLiteral("/docs");
     size_t hits = 0;
-    for (const QString& name : documentNames(docs))
+    for (const QString& name : documentNames(docs, documentSuffixes()))
         if (const auto text = DocumentFile::read(documentPath(docs, name)))
             hits += scanner.scan(*text).size();
     std::printf("%zu hits %zu entries %d docs\n", hits, scanner.entries().size(),
-                int(documentNames(docs).size()));
+                int(documentNames(docs, documentSuffixes()).size()));
     return 0;
 }
 

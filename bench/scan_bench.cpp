@@ -27,10 +27,10 @@
 #include <vector>
 
 #include "BenchCorpus.h"
-#include "app/MainWindow.h"
-#include "app/ProgramState.h"
-#include "documents/DirectoryBox.h"
 #include "documents/DocumentFile.h"
+#include "gui/MainWindow.h"
+#include "gui/ProgramState.h"
+#include "gui/documents/DirectoryBox.h"
 #include "library/WordDatabase.h"
 #include "platform/Prompter.h"
 #include "platform/SystemPlatform.h"

@@ -13,9 +13,9 @@
 
 #include <cstdio>
 
+#include "gui/library/WordGridModel.h"
+#include "gui/library/WordLibraryWindow.h"
 #include "library/WordDatabase.h"
-#include "library/WordGridModel.h"
-#include "library/WordLibraryWindow.h"
 #include "platform/Prompter.h"
 #include "platform/SystemPlatform.h"
 #include "text/GbkCodec.h"

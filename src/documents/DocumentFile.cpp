@@ -237,14 +237,13 @@ QStringList namesIn(const QString& directory, Wanted wanted) {
 
 }  // namespace
 
-QStringList documentNames(const QString& directory) {
+QStringList documentNames(const QString& directory, const QStringList& suffixes) {
     const QStringList files =
         namesIn(directory, [](const QByteArray&, mode_t type) { return type == S_IFREG; });
-    static const char* const kExtensions[] = {".fbd", ".txt", ".htm", ".html"};
     QStringList names;
-    for (const char* extension : kExtensions)
+    for (const QString& suffix : suffixes)
         for (const QString& name : files)
-            if (name.endsWith(QLatin1String(extension), Qt::CaseInsensitive)) names << name;
+            if (name.endsWith(suffix, Qt::CaseInsensitive)) names << name;
     return names;
 }
 

@@ -41,9 +41,9 @@ class DocumentFile {
 };
 
 // The documents of a directory as the file list shows them: one search per
-// pattern, "*.fbd", "*.txt", "*.htm", "*.html" in that order, names in order
-// within a pattern, case-insensitive; a name two patterns match comes twice.
-QStringList documentNames(const QString& directory);
+// suffix, in the order given, names in order within a suffix,
+// case-insensitive; a name two suffixes match comes twice.
+QStringList documentNames(const QString& directory, const QStringList& suffixes);
 
 // The readable, not hidden subdirectories of a directory, in name order.
 QStringList subdirectoryNames(const QString& directory);

@@ -13,23 +13,16 @@
 #include <thread>
 
 #include "documents/DocumentFile.h"
-#include "documents/MappedDocument.h"
 #include "library/LibrarySource.h"
 #include "library/StarterLibrary.h"
 #include "library/WordDatabase.h"
-#include "proofread/CorrectionDiff.h"
 #include "proofread/CorrectionJournal.h"
-#include "proofread/Corrector.h"
-#include "proofread/DocumentScan.h"
-#include "proofread/ExceptionPhrase.h"
-#include "proofread/HitContext.h"
 #include "proofread/HitPosition.h"
 #include "proofread/HitReport.h"
 #include "proofread/OrderedJobs.h"
-#include "proofread/Scanner.h"
+#include "proofread/ProofreadPass.h"
 #include "text/FileName.h"
 #include "text/GbkCodec.h"
-#include "text/TextCodec.h"
 
 namespace {
 
@@ -218,8 +211,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     if (options.undo) return undoLastRun(journalDirectory, say);
 
     struct Library {
-        std::optional<Scanner> scanner;
-        std::vector<IgnoredOccurrence> ignored;
+        std::optional<ProofreadPass> pass;
         QString error;
     };
     // Prepared on a thread of its own while the documents are listed and the
@@ -229,30 +221,31 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         std::async(std::launch::async, [&] {
             Library l;
             std::optional<std::vector<WordEntry>> entries;
+            std::vector<IgnoredOccurrence> ignored;
             if (options.library.isEmpty()) {
                 // The program's own library is found, and on a new installation
                 // made, as the window does it.
                 WordDatabase db;
                 if (StarterLibrary::openOrCreate(db, defaultLibraryPath)) {
                     entries = db.entriesForMode(options.mode);
-                    l.ignored = db.ignoredOccurrences();
+                    ignored = db.ignoredOccurrences();
                 } else {
                     l.error = db.openFailure();
                 }
             } else {
-                entries = namedLibraryEntries(options.library, options.mode, &l.error, &l.ignored);
+                entries = namedLibraryEntries(options.library, options.mode, &l.error, &ignored);
             }
-            if (options.showIgnored) l.ignored.clear();
+            if (options.showIgnored) ignored.clear();
             if (!entries) return l;
             std::vector<EntryLine> lines;
             lines.reserve(entries->size());
             for (const WordEntry& entry : *entries) lines.push_back(EntryLine::fromEntry(entry));
             entries.reset();
-            l.scanner.emplace(std::move(lines));
+            l.pass.emplace(std::move(lines), std::move(ignored));
             return l;
         }).share();
     auto libraryFailed = [&] {
-        if (library.get().scanner) return false;
+        if (library.get().pass) return false;
         say(QStringLiteral("tavrel-check：") + library.get().error);
         return true;
     };
@@ -280,7 +273,8 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     for (const QString& path : paths) {
         struct stat info {};
         if (::stat(pathBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            for (const QString& name : documentNames(path)) documents << documentPath(path, name);
+            for (const QString& name : documentNames(path, documentSuffixes()))
+                documents << documentPath(path, name);
         } else {
             documents << path;
         }
@@ -291,37 +285,19 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     // Read, scanned and measured on the worker threads; everything that
     // counts, prints or writes happens in order on this one.
     struct Checked {
-        QString problem;  // why it could not be read
-        std::unique_ptr<MappedDocument> document = std::make_unique<MappedDocument>();
-        TextEncoding encoding = TextEncoding::Gbk;
-        std::vector<Hit> hits;
-        qsizetype ignored = 0;
-        std::vector<HitContext> contexts;
-        HitReport::Measure measure;
+        PassDocument document;
+        ProofreadPass::Found found;
     };
     auto check = [&](std::size_t i) {
-        const QString& path = documents[static_cast<qsizetype>(i)];
         Checked c;
-        QString why;
-        if (!c.document->open(path, &why)) {
-            c.problem = why;
-            return c;
-        }
-        const QByteArray& text = c.document->bytes();
-        c.encoding = options.encoding.value_or(detectDocumentEncoding(text, path));
-        if (c.encoding == TextEncoding::Binary) {
-            c.problem = QStringLiteral("不是文本");
-            return c;
-        }
+        c.document = ProofreadPass::read(documents[static_cast<qsizetype>(i)],
+                                         {options.encoding, /*mapped=*/true});
+        if (!c.document.problem.isEmpty()) return c;
         const Library& l = library.get();
-        if (!l.scanner) return c;
-        const QString ownName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        c.hits = withoutIgnored(scanDocument(*l.scanner, text, c.encoding), l.scanner->entries(),
-                                ignoredIn(l.ignored, ownName), text, c.encoding, &c.ignored);
-        if (reporting) {
-            c.contexts = hitContextParts(text, c.encoding, c.hits);
-            c.measure = HitReport::measure(text, c.encoding, isHtmlName(path), c.hits);
-        }
+        if (!l.pass) return c;
+        c.found =
+            l.pass->check(c.document, nullptr,
+                          reporting ? ProofreadPass::Detail::Report : ProofreadPass::Detail::Hits);
         return c;
     };
 
@@ -336,28 +312,28 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     std::vector<HitReport::Hit> reportHits;  // csv and sarif are written whole at the end
     std::vector<HitReport::Document> measured;
     auto consume = [&](std::size_t i, Checked c) {
-        if (!library.get().scanner) return;  // said once, at the end
-        const Scanner& scanner = *library.get().scanner;
-        if (rowTails.empty()) rowTails.resize(scanner.entries().size());
+        if (!library.get().pass) return;  // said once, at the end
+        const ProofreadPass& pass = *library.get().pass;
+        if (rowTails.empty()) rowTails.resize(static_cast<size_t>(pass.formCount()));
         const QString& path = documents[static_cast<qsizetype>(i)];
         const QString shown = displayName(path);
-        if (!c.problem.isEmpty()) {
+        if (!c.document.problem.isEmpty()) {
             say(QStringLiteral("tavrel-check：无法读取 ") + shown + QStringLiteral("：") +
-                c.problem);
+                c.document.problem);
             problem = true;
             return;
         }
-        ignoredHits += c.ignored;
-        const QByteArray& text = c.document->bytes();
+        const ProofreadPass::Found& found = c.found;
+        ignoredHits += found.ignored;
         const QByteArray name =
             displayName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)).toUtf8();
         std::vector<CorrectionRow> rows;
         // Written a piece at a time through one reused buffer.
         QByteArray lines;
         lines.reserve(kOutputPiece + 256);
-        for (size_t h = 0; h < c.hits.size(); ++h) {
-            const Hit& hit = c.hits[h];
-            const EntryLine& entry = scanner.entries()[static_cast<size_t>(hit.entry)];
+        for (size_t h = 0; h < found.hits.size(); ++h) {
+            const Hit& hit = found.hits[h];
+            const EntryLine& entry = pass.form(hit.entry);
             ++number;
             if (options.format == Format::Text) {
                 QByteArray& tail = rowTails[static_cast<size_t>(hit.entry)];
@@ -370,7 +346,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
                 HitPosition{hit.start, hit.start + hit.length - 1}.appendTo(lines);
                 lines += tail;
             } else {
-                const HitReport::Measure::Place& at = c.measure.places[h];
+                const HitReport::Measure::Place& at = found.measure.places[h];
                 HitReport::Hit r{number,
                                  shown,
                                  hit.start,
@@ -381,9 +357,9 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
                                  at.endColumn,
                                  fromGbk(entry.wrong),
                                  fromGbk(entry.right),
-                                 c.contexts[h],
+                                 found.contexts[h],
                                  true,
-                                 encodingName(c.encoding)};
+                                 encodingName(c.document.text.encoding)};
                 if (options.format == Format::Jsonl)
                     lines += HitReport::jsonLine(r);
                 else
@@ -393,35 +369,33 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
                 if (!options.diff) out.write(lines);
                 lines.resize(0);  // keeps its room
             }
-            if (correcting)
-                rows.push_back({hit.start, TextCodec::recodeGbk(entry.wrong, c.encoding),
-                                TextCodec::recodeGbk(entry.right, c.encoding)});
+            if (correcting) rows.push_back({hit.start, entry.wrong, entry.right});
         }
         if (!options.diff) out.write(lines);
         if (options.stats || options.format == Format::Html)
-            measured.push_back({shown, c.measure.characters, qsizetype(c.hits.size())});
+            measured.push_back({shown, found.measure.characters, qsizetype(found.hits.size())});
         if (options.stats) {
             say(QStringLiteral("%1：字数 %2，错误 %3 处，差错率 %4（每万字）")
                     .arg(shown)
-                    .arg(c.measure.characters)
-                    .arg(c.hits.size())
-                    .arg(HitReport::errorRate(qsizetype(c.hits.size()), c.measure.characters), 0,
-                         'f', 2));
+                    .arg(found.measure.characters)
+                    .arg(found.hits.size())
+                    .arg(HitReport::errorRate(qsizetype(found.hits.size()),
+                                              found.measure.characters),
+                         0, 'f', 2));
         }
         if (rows.empty()) return;
         // As the window's correction with every row ticked.
-        const CorrectionResult result = applyCorrections(text, rows, c.encoding);
+        const ProofreadPass::Correction correction = ProofreadPass::correct(c.document, rows);
+        const CorrectionResult& result = correction.file.result;
         skipped += result.skipped.size();
-        const std::vector<CorrectionRow> applied = appliedRows(rows, result);
         QString why;
         if (options.diff) {
-            out.write(unifiedDiff(shown, text, applied, c.encoding));
-            changes = changes || !applied.empty();
+            out.write(ProofreadPass::diff(shown, c.document, correction));
+            changes = changes || !correction.applied.empty();
         } else if (result.applied.empty()) {
             say(QStringLiteral("未修改 %1：跳过 %2 处").arg(shown).arg(result.skipped.size()));
-        } else if (!run.record(path, text, result.text, applied, &why) ||
-                   !DocumentFile::write(path, result.text, &why, &c.document->version())) {
-            // Another program's change since the read is left alone.
+        } else if (ProofreadPass::write(c.document, correction, run, &why) !=
+                   ProofreadPass::Written::Yes) {
             say(QStringLiteral("tavrel-check：无法写入 ") + shown + QStringLiteral("：") + why);
             problem = true;
         } else {

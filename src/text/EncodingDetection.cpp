@@ -69,15 +69,6 @@ TextEncoding detectEncoding(const QByteArray& bytes, bool isHtml) {
     return TextEncoding::Gbk;
 }
 
-bool isHtmlName(QStringView fileName) {
-    return fileName.endsWith(u".htm", Qt::CaseInsensitive) ||
-           fileName.endsWith(u".html", Qt::CaseInsensitive);
-}
-
-TextEncoding detectDocumentEncoding(const QByteArray& bytes, QStringView fileName) {
-    return detectEncoding(bytes, isHtmlName(fileName));
-}
-
 namespace {
 struct Named {
     TextEncoding encoding;

@@ -15,10 +15,6 @@ enum class TextEncoding { Gbk, Gb18030, Utf8, Utf16Le, Utf16Be, Binary };
 // GB18030 with at least one four-byte character and no stray byte; else GBK.
 // NUL bytes without a UTF-16 mark make it Binary.
 TextEncoding detectEncoding(const QByteArray& bytes, bool isHtml);
-// Whether a document is HTML by its name's suffix (.htm, .html, any case).
-bool isHtmlName(QStringView fileName);
-// The same for a document, HTML by its name's suffix (.htm, .html, any case).
-TextEncoding detectDocumentEncoding(const QByteArray& bytes, QStringView fileName);
 
 // "GBK", "UTF-8", ... as shown to the user; empty for Binary.
 QString encodingName(TextEncoding encoding);

@@ -5,7 +5,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "proofread/HitTableModel.h"
+#include "gui/proofread/HitTableModel.h"
 #include "support/FileSizeLimit.h"
 #include "support/WindowFixture.h"
 

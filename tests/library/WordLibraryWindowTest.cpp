@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "library/WordGridModel.h"
-#include "library/WordLibraryWindow.h"
+#include "gui/library/WordGridModel.h"
+#include "gui/library/WordLibraryWindow.h"
 #include "support/CaptionRecorder.h"
 #include "support/SmallDisk.h"
 #include "support/WindowFixture.h"

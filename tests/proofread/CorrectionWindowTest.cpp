@@ -14,9 +14,9 @@
 
 #include <cstdio>
 
+#include "gui/proofread/HitTableModel.h"
 #include "proofread/CheckCommand.h"
 #include "proofread/CorrectionJournal.h"
-#include "proofread/HitTableModel.h"
 #include "support/BytePath.h"
 #include "support/FileSizeLimit.h"
 #include "support/WindowFixture.h"

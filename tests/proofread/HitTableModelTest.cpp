@@ -2,8 +2,8 @@
 
 #include <QSignalSpy>
 
+#include "gui/proofread/HitTableModel.h"
 #include "proofread/HitContext.h"
-#include "proofread/HitTableModel.h"
 #include "text/GbkCodec.h"
 #include "text/TextCodec.h"
 

@@ -15,9 +15,9 @@
 #include <QTextBlock>
 #include <QTimer>
 
+#include "gui/proofread/HitTableModel.h"
 #include "proofread/CheckCommand.h"
 #include "proofread/CorrectionJournal.h"
-#include "proofread/HitTableModel.h"
 #include "proofread/Scanner.h"
 #include "support/LoopbackServer.h"
 #include "support/WindowFixture.h"

@@ -10,9 +10,9 @@
 
 #include <memory>
 
-#include "app/MainWindow.h"
-#include "app/ProgramState.h"
-#include "documents/DirectoryBox.h"
+#include "gui/MainWindow.h"
+#include "gui/ProgramState.h"
+#include "gui/documents/DirectoryBox.h"
 #include "library/WordDatabase.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedPrompter.h"

@@ -11,9 +11,9 @@
 
 #include <cstdio>
 
-#include "app/MainWindow.h"
-#include "app/ProgramState.h"
-#include "documents/DirectoryBox.h"
+#include "gui/MainWindow.h"
+#include "gui/ProgramState.h"
+#include "gui/documents/DirectoryBox.h"
 #include "platform/Prompter.h"
 #include "support/FakePlatform.h"
 

@@ -11,12 +11,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui/userinfo/UserInfoWindow.h"
 #include "support/CaptionRecorder.h"
 #include "support/LoopbackServer.h"
 #include "support/SmallDisk.h"
 #include "support/SmtpPeer.h"
 #include "support/WindowFixture.h"
-#include "userinfo/UserInfoWindow.h"
 
 namespace {
 

@@ -1,3 +1,0 @@
-#include "app/StartProgram.h"
-
-int main(int argc, char** argv) { return startProgram(argc, argv); }

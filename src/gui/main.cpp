@@ -1,0 +1,3 @@
+#include "gui/StartProgram.h"
+
+int main(int argc, char** argv) { return startProgram(argc, argv); }
