@@ -70,11 +70,14 @@ int runLibraryCommand(const QStringList& arguments, const QString& defaultLibrar
 
     if (exporting) {
         const std::vector<WordEntry> all = db.allEntries();
-        if (!db.lastError().isEmpty()) return fail(db.lastError());
+        if (!db.lastError().isEmpty()) return fail(libraryReadFailure(db.lastError()));
         out.write(LibraryText::write(all));
         return 0;
     }
     if (db.isReadOnly()) return fail(QString::fromUtf8(kReadOnlyLibrary));
+    // A page that cannot be read is one the import might write beside.
+    if (!db.isIntact())
+        return fail(libraryReadFailure(db.lastError()) + QStringLiteral("；未导入任何词汇"));
     if (!db.addEntries(entries)) return fail(db.lastError() + QStringLiteral("；未导入任何词汇"));
     err.write(QStringLiteral("已导入 %1 组词汇\n").arg(entries.size()).toUtf8());
     return 0;

@@ -60,8 +60,7 @@ std::optional<std::vector<WordEntry>> namedLibraryEntries(const QString& path, P
     if (!LibraryText::looksLikeText(*head)) {
         WordDatabase db;
         if (!openNamedLibrary(db, path, error)) return std::nullopt;
-        if (ignored) *ignored = db.ignoredOccurrences();
-        return db.entriesForMode(mode);
+        return entriesToCheck(db, mode, error, ignored);
     }
     QString why;
     const std::optional<QByteArray> bytes = DocumentFile::read(path, &why);
@@ -74,3 +73,17 @@ std::optional<std::vector<WordEntry>> namedLibraryEntries(const QString& path, P
     std::erase_if(*entries, [&](const WordEntry& e) { return !modeTakes(mode, e.tgrade); });
     return entries;
 }
+
+std::optional<std::vector<WordEntry>> entriesToCheck(WordDatabase& db, ProofreadMode mode,
+                                                     QString* error,
+                                                     std::vector<IgnoredOccurrence>* ignored) {
+    std::vector<WordEntry> entries = db.entriesForMode(mode);
+    if (db.lastError().isEmpty() && ignored) *ignored = db.ignoredOccurrences();
+    if (!db.lastError().isEmpty()) {
+        if (error) *error = libraryReadFailure(db.lastError());
+        return std::nullopt;
+    }
+    return entries;
+}
+
+QString libraryReadFailure(const QString& why) { return QStringLiteral("词库读取失败：") + why; }

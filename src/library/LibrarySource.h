@@ -24,3 +24,13 @@ bool openNamedLibrary(WordDatabase& db, const QString& path, QString* error);
 std::optional<std::vector<WordEntry>> namedLibraryEntries(
     const QString& path, ProofreadMode mode, QString* error,
     std::vector<IgnoredOccurrence>* ignored = nullptr);
+
+// What a pass reads from an open library: the entries of `mode` and, when
+// asked, every ignored occurrence. Nullopt with "词库读取失败：" and the reason
+// when a read fails, so that a damaged library is never taken for an empty one.
+std::optional<std::vector<WordEntry>> entriesToCheck(WordDatabase& db, ProofreadMode mode,
+                                                     QString* error,
+                                                     std::vector<IgnoredOccurrence>* ignored);
+
+// "词库读取失败：" and the reason.
+QString libraryReadFailure(const QString& why);

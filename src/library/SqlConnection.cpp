@@ -154,7 +154,38 @@ QString SqlConnection::reason(const char* message) {
     const int code = sqlite3_extended_errcode(db_) & 0xFF;
     diskFull_ = code == SQLITE_FULL || ((code == SQLITE_IOERR || code == SQLITE_CANTOPEN) &&
                                         sqlite3_system_errno(db_) == ENOSPC);
-    return diskFull_ ? systemErrorText(ENOSPC) : QString::fromUtf8(message);
+    if (diskFull_) return systemErrorText(ENOSPC);
+    // The user reads the reason; SQLite's own words stay for whoever helps them.
+    const char* said = nullptr;
+    switch (code) {
+        case SQLITE_CORRUPT:
+            said = "文件已损坏";
+            break;
+        case SQLITE_NOTADB:
+            said = "不是词库文件，或密钥不符";
+            break;
+        case SQLITE_IOERR:
+            said = "读写出错";
+            break;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            said = "正被其他程序占用";
+            break;
+        case SQLITE_READONLY:
+            said = "文件为只读";
+            break;
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            said = "没有权限";
+            break;
+        case SQLITE_CANTOPEN:
+            said = "无法打开文件";
+            break;
+        default:
+            return QString::fromUtf8(message);
+    }
+    return QString::fromUtf8(said) + QStringLiteral("（") + QString::fromUtf8(message) +
+           QStringLiteral("）");
 }
 
 void SqlConnection::useWriteAheadLog() {

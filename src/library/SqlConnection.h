@@ -49,6 +49,12 @@ class SqlConnection {
     int changes() const;
     // Records `what` with the connection's own reason; always false.
     bool fail(const QString& what);
+    // Records `why` as the whole reason; always false.
+    bool failWith(const QString& why) {
+        lastError_ = why;
+        diskFull_ = false;
+        return false;
+    }
     const QString& lastError() const { return lastError_; }
     // The last failure came from a full disk.
     bool diskFull() const { return diskFull_; }

@@ -355,9 +355,36 @@ std::vector<IgnoredOccurrence> WordDatabase::ignoredOccurrences() {
     while (s.step())
         all.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4),
                        SqlConnection::parseDateTime(s.text(5))});
-    // No table (an old read-only library) is the same as nothing ignored.
+    // No table (an old read-only library) is the same as nothing ignored; a
+    // table that cannot be read is not.
+    if (!s.ok() && hasTable("tignored")) {
+        connection_.fail(QStringLiteral("cannot read ignored occurrences"));
+        all.clear();
+        return all;
+    }
     connection_.clearError();
     return all;
+}
+
+bool WordDatabase::hasTable(const char* name) {
+    SqlStatement s(connection_.handle(),
+                   "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?");
+    s.bind(QByteArray(name));
+    // Unreadable counts as there, so that its failure is not taken for absence.
+    return !s.step() || s.integer(0) > 0;
+}
+
+bool WordDatabase::isIntact() {
+    if (!connection_.isOpen()) return connection_.fail(QStringLiteral("library not open"));
+    SqlStatement s(connection_.handle(), "PRAGMA quick_check");
+    QByteArray first;
+    if (s.step()) first = s.text(0);
+    if (!s.ok()) return connection_.fail(QStringLiteral("cannot check the library"));
+    if (first != "ok")
+        return connection_.failWith(QStringLiteral("文件已损坏（") + QString::fromUtf8(first) +
+                                    QStringLiteral("）"));
+    connection_.clearError();
+    return true;
 }
 
 qint64 WordDatabase::addIgnored(const IgnoredOccurrence& i) {

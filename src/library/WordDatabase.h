@@ -87,6 +87,10 @@ class WordDatabase {
     qint64 addIgnored(const IgnoredOccurrence& ignored);
     bool removeIgnored(qint64 id);
 
+    // Whether every page of the file reads as the database it belongs to
+    // (SQLite's quick check); false, with the reason, when one does not.
+    bool isIntact();
+
     // Runs `work` in one transaction: everything it stored, or nothing.
     template <typename Work>
     bool inTransaction(Work&& work) {
@@ -99,6 +103,7 @@ class WordDatabase {
     bool createFormIndex();
     bool createSettingsTable();
     bool createIgnoredTable();
+    bool hasTable(const char* name);
     std::vector<WordEntry> selectEntries(const char* sql, const std::vector<QByteArray>& values);
 
     SqlConnection connection_;

@@ -227,8 +227,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
                 // made, as the window does it.
                 WordDatabase db;
                 if (StarterLibrary::openOrCreate(db, defaultLibraryPath)) {
-                    entries = db.entriesForMode(options.mode);
-                    ignored = db.ignoredOccurrences();
+                    entries = entriesToCheck(db, options.mode, &l.error, &ignored);
                 } else {
                     l.error = db.openFailure();
                 }

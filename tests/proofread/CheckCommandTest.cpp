@@ -16,6 +16,7 @@
 #include <map>
 #include <random>
 
+#include "library/LibraryCommand.h"
 #include "library/WordDatabase.h"
 #include "proofread/CheckCommand.h"
 #include "support/AsNobody.h"
@@ -563,3 +564,54 @@ TEST(CheckProgram, RunsOnTheSamplesAndTheirUtf8AndUtf16Copies) {
 }
 
 }  // namespace
+
+TEST_F(CheckCommandTest, ADamagedLibraryIsNeverTakenForAnEmptyOne) {
+    const QString doc = write(QStringLiteral("a.txt"), gbk(QStringLiteral("工程峻工，脱颍而出")));
+    QDir().mkpath(path(QStringLiteral("prog")));
+    const Result healthy = run({doc});
+    ASSERT_EQ(healthy.status, 1);
+    const QString libraryPath = path(QStringLiteral("prog/jdck.mdb"));
+    QFile file(libraryPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray intact = file.readAll();
+    file.close();
+    const QString entries =
+        write(QStringLiteral("new.tsv"), QStringLiteral("tgrade\ttclass\tterror\ttright\ttbut\n"
+                                                        "基本\t通用\t按装\t安装\t\n")
+                                             .toUtf8());
+    constexpr qsizetype kPage = 4096;
+    // A byte flipped inside each of several pages after the first (which
+    // makes the file unopenable, a case of its own).
+    const qsizetype pages = intact.size() / kPage;
+    ASSERT_GT(pages, 8);
+    for (qsizetype page = 1; page < pages; page += std::max<qsizetype>(1, pages / 8)) {
+        QByteArray damaged = intact;
+        damaged[page * kPage + 700] = char(damaged[page * kPage + 700] ^ 0x40);
+        for (const char* companion : {"-wal", "-shm"})
+            QFile::remove(libraryPath + QLatin1String(companion));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(damaged);
+        file.close();
+
+        const Result checked = run({doc});
+        if (checked.status != 2) {
+            // A page the query never reads: the hits are all there.
+            EXPECT_EQ(checked.status, 1) << "page " << page;
+            EXPECT_EQ(checked.out, healthy.out) << "page " << page;
+        } else {
+            EXPECT_TRUE(
+                checked.err.startsWith(QStringLiteral("tavrel-check：词库读取失败：").toUtf8()))
+                << "page " << page << ": " << checked.err.constData();
+        }
+        QBuffer out, err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        EXPECT_EQ(runLibraryCommand({QStringLiteral("import"), entries}, libraryPath, out, err), 2)
+            << "page " << page;
+        EXPECT_TRUE(err.data().contains(QStringLiteral("文件已损坏").toUtf8()))
+            << err.data().constData();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), damaged) << "page " << page;
+        file.close();
+    }
+}

@@ -137,6 +137,29 @@ TEST_F(ProofreadWindowTest, NothingTickedOrNoEntriesLeavesTheLastRows) {
     EXPECT_FALSE(find<QLabel>("busyLabel")->isVisible());
 }
 
+TEST_F(ProofreadWindowTest, ADamagedLibrarySaysSoInsteadOfHavingNoEntries) {
+    addEntry("基本", "按装", "安装");
+    writeDocument(QStringLiteral("a.txt"), gbk(QStringLiteral("按装")));
+    // Every page but the first, which lets the file open, is damaged.
+    QFile file(libraryPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    for (qsizetype at = 4096 + 700; at < bytes.size(); at += 4096) bytes[at] = char(bytes[at] ^ 1);
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    start();
+    changeDirectory(documents());
+    const size_t before = prompter.messages.size();
+    prompter.expectMessage();
+    find("menuProofread")->trigger();
+    ASSERT_EQ(prompter.messages.size(), before + 1);
+    EXPECT_TRUE(prompter.messages.back().text.startsWith(QStringLiteral("词库读取失败：")))
+        << prompter.messages.back().text.toStdString();
+    EXPECT_EQ(prompter.messages.back().icon, Prompter::Icon::Error);
+    EXPECT_EQ(grid()->rowCount(), 0);
+}
+
 TEST_F(ProofreadWindowTest, EachModeAppliesExactlyItsGrades) {
     addEntry("基本", "甲", "A");
     addEntry("高级", "乙", "B");

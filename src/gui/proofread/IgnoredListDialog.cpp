@@ -6,6 +6,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "library/LibrarySource.h"
 #include "library/WordDatabase.h"
 #include "library/WritableLibrary.h"
 #include "platform/Prompter.h"
@@ -41,6 +42,9 @@ IgnoredListDialog::IgnoredListDialog(WordDatabase& database, Prompter& prompter,
 
 void IgnoredListDialog::fill() {
     const std::vector<IgnoredOccurrence> all = database.ignoredOccurrences();
+    if (!database.lastError().isEmpty())
+        prompter.notify(Prompter::Icon::Error, QStringLiteral("提示："),
+                        libraryReadFailure(database.lastError()));
     ignoredGrid->setRowCount(static_cast<int>(all.size()));
     for (int r = 0; r < ignoredGrid->rowCount(); ++r) {
         const IgnoredOccurrence& i = all[static_cast<size_t>(r)];

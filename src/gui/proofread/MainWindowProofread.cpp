@@ -23,6 +23,7 @@
 #include "gui/documents/DirectoryBox.h"
 #include "gui/documents/FileListItem.h"
 #include "gui/proofread/HitTableModel.h"
+#include "library/LibrarySource.h"
 #include "platform/Prompter.h"
 #include "proofread/ProofreadPass.h"
 #include "text/TextCodec.h"
@@ -131,7 +132,14 @@ void MainWindow::runProofread() {
         if (fileCheckList->item(i)->checkState() == Qt::Checked) ++ticked;
     if (ticked == 0) return;
 
-    std::vector<WordEntry> entries = dbConnection.entriesForMode(currentMode());
+    QString why;
+    std::vector<IgnoredOccurrence> ignored;
+    std::vector<WordEntry> entries = entriesToCheck(dbConnection, currentMode(), &why, &ignored)
+                                         .value_or(std::vector<WordEntry>());
+    if (!why.isEmpty()) {
+        prompter.notify(Prompter::Icon::Error, kNotice, why);
+        return;
+    }
     if (entries.empty()) {
         prompter.notify(Prompter::Icon::Information, kNotice, QStringLiteral("尚没有校对词库！"));
         return;
@@ -155,7 +163,7 @@ void MainWindow::runProofread() {
     // The lines share the forms' bytes; the rest of the entries is not needed
     // during the scan, and a large library would carry it twice.
     std::vector<WordEntry>().swap(entries);
-    const ProofreadPass pass(std::move(lines), dbConnection.ignoredOccurrences());
+    const ProofreadPass pass(std::move(lines), std::move(ignored));
     qsizetype ignoredHits = 0;
 
     QStringList unreadable;
