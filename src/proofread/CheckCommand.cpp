@@ -23,6 +23,7 @@
 #include "proofread/ProofreadPass.h"
 #include "text/FileName.h"
 #include "text/GbkCodec.h"
+#include "text/TerminalText.h"
 
 namespace {
 
@@ -166,6 +167,8 @@ constexpr qsizetype kOutputPiece = 64 * 1024;
 
 QByteArray utf8(const QByteArray& gbkText) { return GbkCodec::decode(gbkText).toUtf8(); }
 
+QString onTerminal(const QString& text) { return QString::fromUtf8(terminalText(text)); }
+
 // Undoes the most recent correction run: 0 all restored, 1 some left alone
 // (each named), 2 nothing to undo or no journal to read.
 int undoLastRun(const QString& journalDirectory, const std::function<void(const QString&)>& say) {
@@ -179,7 +182,7 @@ int undoLastRun(const QString& journalDirectory, const std::function<void(const 
     }
     const CorrectionJournal::UndoResult result = journal.undo(*run);
     for (const QString& path : result.leftAlone)
-        say(QStringLiteral("未能撤销 ") + displayName(path) +
+        say(QStringLiteral("未能撤销 ") + onTerminal(displayName(path)) +
             QStringLiteral("：文档在修改后已被改动或无法读写"));
     say(QStringLiteral("撤销完毕：恢复 %1 个文件，未能撤销 %2 个")
             .arg(result.restored.size())
@@ -316,8 +319,9 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         if (rowTails.empty()) rowTails.resize(static_cast<size_t>(pass.formCount()));
         const QString& path = documents[static_cast<qsizetype>(i)];
         const QString shown = displayName(path);
+        const QString said = onTerminal(shown);  // in what goes to a terminal
         if (!c.document.problem.isEmpty()) {
-            say(QStringLiteral("tavrel-check：无法读取 ") + shown + QStringLiteral("：") +
+            say(QStringLiteral("tavrel-check：无法读取 ") + said + QStringLiteral("：") +
                 c.document.problem);
             problem = true;
             return;
@@ -325,7 +329,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         const ProofreadPass::Found& found = c.found;
         ignoredHits += found.ignored;
         const QByteArray name =
-            displayName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)).toUtf8();
+            terminalText(displayName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)));
         std::vector<CorrectionRow> rows;
         // Written a piece at a time through one reused buffer.
         QByteArray lines;
@@ -375,7 +379,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
             measured.push_back({shown, found.measure.characters, qsizetype(found.hits.size())});
         if (options.stats) {
             say(QStringLiteral("%1：字数 %2，错误 %3 处，差错率 %4（每万字）")
-                    .arg(shown)
+                    .arg(said)
                     .arg(found.measure.characters)
                     .arg(found.hits.size())
                     .arg(HitReport::errorRate(qsizetype(found.hits.size()),
@@ -389,17 +393,17 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         skipped += result.skipped.size();
         QString why;
         if (options.diff) {
-            out.write(ProofreadPass::diff(shown, c.document, correction));
+            out.write(ProofreadPass::diff(said, c.document, correction));
             changes = changes || !correction.applied.empty();
         } else if (result.applied.empty()) {
-            say(QStringLiteral("未修改 %1：跳过 %2 处").arg(shown).arg(result.skipped.size()));
+            say(QStringLiteral("未修改 %1：跳过 %2 处").arg(said).arg(result.skipped.size()));
         } else if (ProofreadPass::write(c.document, correction, run, &why) !=
                    ProofreadPass::Written::Yes) {
-            say(QStringLiteral("tavrel-check：无法写入 ") + shown + QStringLiteral("：") + why);
+            say(QStringLiteral("tavrel-check：无法写入 ") + said + QStringLiteral("：") + why);
             problem = true;
         } else {
             say(QStringLiteral("已修改 %1：改正 %2 处，跳过 %3 处")
-                    .arg(shown)
+                    .arg(said)
                     .arg(result.applied.size())
                     .arg(result.skipped.size()));
         }

@@ -20,11 +20,14 @@ QByteArray json(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-QString csvField(const QString& text) {
+QString csvField(QString text) {
+    // A spreadsheet takes a cell that starts so for a formula, and runs it.
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formula.contains(text.front())) text.prepend(QLatin1Char('\''));
     static const QString special = QStringLiteral(",\"\r\n");
     if (std::none_of(text.begin(), text.end(), [](QChar c) { return special.contains(c); }))
         return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+    return QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
            QLatin1Char('"');
 }
 

@@ -25,6 +25,7 @@
 #include "server/ExchangeStore.h"
 #include "text/GbkCodec.h"
 #include "text/SystemError.h"
+#include "text/TerminalText.h"
 
 namespace {
 
@@ -60,40 +61,8 @@ bool parseListen(const QString& text, Options& o) {
     return !o.host.isEmpty();
 }
 
-// Submitted texts are anything at all, and a terminal obeys the control
-// sequences among them: a moderator must see every byte for what it is.
-// TAB, LF, CR and backslash keep the export text's escapes.
-QByteArray shown(const QString& text) {
-    auto hex = [](uint value) {
-        return QByteArray::number(value, 16).toUpper().rightJustified(2, '0');
-    };
-    QByteArray out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const bool pair =
-            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
-        const char32_t ch =
-            pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
-        const QChar::Category category = QChar::category(ch);
-        if (ch == '\t' || ch == '\n' || ch == '\r' || ch == '\\') {
-            out += ch == '\t' ? "\\t" : ch == '\n' ? "\\n" : ch == '\r' ? "\\r" : "\\\\";
-        } else if (GbkCodec::isRawByte(ch)) {
-            out += "\\x" + hex(uint(ch - GbkCodec::kRawByteBase));
-        } else if (ch < 0x80 && category == QChar::Other_Control) {
-            out += "\\x" + hex(uint(ch));
-        } else if (category == QChar::Other_Control || category == QChar::Other_Format ||
-                   category == QChar::Separator_Line || category == QChar::Separator_Paragraph ||
-                   category == QChar::Other_Surrogate) {
-            // Line and paragraph separators, direction overrides, invisible marks.
-            out += "\\u{" + hex(uint(ch)) + '}';
-        } else {
-            out += text.mid(i, pair ? 2 : 1).toUtf8();
-        }
-        i += pair ? 1 : 0;
-    }
-    return out;
-}
-
-QByteArray shownField(const QByteArray& gbkField) { return shown(fromGbk(gbkField)); }
+// Submitted texts are anything at all: a moderator sees every byte for what it is.
+QByteArray shownField(const QByteArray& gbkField) { return terminalText(fromGbk(gbkField)); }
 
 std::optional<QByteArray> readKey(const QString& keyFile, QIODevice& err, QString* why) {
     if (keyFile.isEmpty()) return QByteArray();

@@ -21,6 +21,7 @@
 #include "proofread/CheckCommand.h"
 #include "support/AsNobody.h"
 #include "support/BytePath.h"
+#include "text/FileName.h"
 #include "text/GbkCodec.h"
 
 namespace {
@@ -613,5 +614,45 @@ TEST_F(CheckCommandTest, ADamagedLibraryIsNeverTakenForAnEmptyOne) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll(), damaged) << "page " << page;
         file.close();
+    }
+}
+
+TEST_F(CheckCommandTest, NothingHostileReachesATerminalOrASpreadsheet) {
+    const QString lib = library();
+    struct Row {
+        QByteArray name;   // as the file is named
+        QByteArray shown;  // in the text output and on stderr
+        QString text;      // the document
+        QString context;   // its hit's context cell in CSV
+    };
+    const std::vector<Row> rows = {
+        {"\x1b]0;owned\x07.txt", "\\x1B]0;owned\\x07.txt", QStringLiteral("=SUM按装"),
+         QStringLiteral("'=SUM【按装】")},
+        {"a\rb.txt", "a\\rb.txt", QStringLiteral("+1按装"), QStringLiteral("'+1【按装】")},
+        {"\xe2\x80\xae"
+         "txt.exe.txt",
+         "\\u{202E}txt.exe.txt", QStringLiteral("-1按装"), QStringLiteral("'-1【按装】")},
+        {"plain.txt", "plain.txt", QStringLiteral("@A按装"), QStringLiteral("'@A【按装】")},
+        {"plain.txt", "plain.txt", QStringLiteral("1=按装"), QStringLiteral("1=【按装】")},
+    };
+    for (const Row& row : rows) {
+        QDir(path(QStringLiteral("docs"))).removeRecursively();
+        write(QStringLiteral("docs/") + pathFromBytes(row.name), gbk(row.text));
+        const Result text = run({QStringLiteral("--library"), lib, QStringLiteral("--stats"),
+                                 path(QStringLiteral("docs"))});
+        EXPECT_TRUE(text.out.startsWith("1\t" + row.shown + "\t")) << text.out.constData();
+        EXPECT_TRUE(text.err.contains("/" + row.shown + QStringLiteral("：字数").toUtf8()))
+            << text.err.constData();
+        for (const QByteArray& said : {text.out, text.err})
+            EXPECT_FALSE(std::any_of(said.begin(), said.end(), [](char c) {
+                return (uchar(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7f;
+            })) << row.shown.constData();
+
+        const Result table = run({QStringLiteral("--library"), lib, QStringLiteral("--format"),
+                                  QStringLiteral("csv"), path(QStringLiteral("docs"))});
+        // Cells a spreadsheet would run as formulas begin with an apostrophe.
+        const QString cells = QString::fromUtf8(table.out).split(QStringLiteral("\r\n")).at(1);
+        EXPECT_TRUE(cells.endsWith(QLatin1Char(',') + row.context + QStringLiteral(",是")))
+            << cells.toStdString();
     }
 }
