@@ -305,7 +305,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
 
     qsizetype number = 0;
     qsizetype ignoredHits = 0;
-    size_t skipped = 0;
+    qsizetype left = 0;    // --fix: hits the corrected documents still have
     bool changes = false;  // --diff: something to change
     const CorrectionJournal journal(journalDirectory);
     CorrectionJournal::Run run = journal.startRun("tavrel-check");
@@ -390,18 +390,22 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         // As the window's correction with every row ticked.
         const ProofreadPass::Correction correction = ProofreadPass::correct(c.document, rows);
         const CorrectionResult& result = correction.file.result;
-        skipped += result.skipped.size();
         QString why;
         if (options.diff) {
             out.write(ProofreadPass::diff(said, c.document, correction));
             changes = changes || !correction.applied.empty();
         } else if (result.applied.empty()) {
+            left += qsizetype(found.hits.size());
             say(QStringLiteral("未修改 %1：跳过 %2 处").arg(said).arg(result.skipped.size()));
         } else if (ProofreadPass::write(c.document, correction, run, &why) !=
                    ProofreadPass::Written::Yes) {
             say(QStringLiteral("tavrel-check：无法写入 ") + said + QStringLiteral("：") + why);
             problem = true;
         } else {
+            // A row skipped for overlapping one corrected before it may have
+            // gone with it, and a right form may be another entry's wrong one:
+            // only the corrected text tells what is left.
+            left += qsizetype(pass.check(ProofreadPass::after(c.document, correction)).hits.size());
             say(QStringLiteral("已修改 %1：改正 %2 处，跳过 %3 处")
                     .arg(said)
                     .arg(result.applied.size())
@@ -429,7 +433,7 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
     say(QStringLiteral("%1 处, %2 个文件").arg(number).arg(documents.size()));
     if (ignoredHits > 0) say(QStringLiteral("已忽略 %1 处（--no-ignored 列出）").arg(ignoredHits));
     if (problem) return 2;
-    if (options.fix) return skipped > 0 ? 1 : 0;
+    if (options.fix) return left > 0 ? 1 : 0;
     if (options.diff) return changes ? 1 : 0;
     return number > 0 ? 1 : 0;
 }

@@ -112,6 +112,15 @@ DocumentText ProofreadPass::textAfter(const PassDocument& document, const Correc
     return document.format->text(correction.file.result.text, document.text.encoding);
 }
 
+PassDocument ProofreadPass::after(const PassDocument& document, const Correction& correction) {
+    PassDocument d;
+    d.path = document.path;
+    d.format = document.format;
+    d.file = correction.file.result.text;
+    d.text = textAfter(document, correction);
+    return d;
+}
+
 QByteArray ProofreadPass::diff(const QString& name, const PassDocument& document,
                                const Correction& correction) {
     return unifiedDiff(name, document.text.bytes, correction.applied, document.text.encoding);

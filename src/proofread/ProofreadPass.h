@@ -88,6 +88,8 @@ class ProofreadPass {
     static Correction correct(const PassDocument& document, std::vector<CorrectionRow> rows);
     // The text the document has once corrected.
     static DocumentText textAfter(const PassDocument& document, const Correction& correction);
+    // The document as the correction leaves it, to be checked again.
+    static PassDocument after(const PassDocument& document, const Correction& correction);
     // What the correction changes in the text, as a unified diff naming `name`.
     static QByteArray diff(const QString& name, const PassDocument& document,
                            const Correction& correction);

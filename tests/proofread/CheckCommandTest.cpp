@@ -371,6 +371,18 @@ TEST_F(CheckCommandTest, FixCorrectsEveryHitAndSaysWhatItSkipped) {
     EXPECT_EQ(bytes(c), gbk(QStringLiteral("安装")));
     EXPECT_TRUE(fixed.err.contains(QStringLiteral("跳过 1 处").toUtf8())) << fixed.err.constData();
 
+    // A nested entry's row is skipped too, but goes with the correction around
+    // it: nothing is left, so 0.
+    const QString nested =
+        write(QStringLiteral("nested.tsv"), QStringLiteral("tgrade\ttclass\tterror\ttright\ttbut\n"
+                                                           "基本\t通用\t按装\t安装\t\n"
+                                                           "基本\t通用\t按装机器\t安装机器\t\n")
+                                                .toUtf8());
+    const QString d = write(QStringLiteral("d.txt"), gbk(QStringLiteral("按装机器")));
+    const Result inside = run({QStringLiteral("--library"), nested, QStringLiteral("--fix"), d});
+    EXPECT_EQ(inside.status, 0) << inside.err.constData();
+    EXPECT_EQ(bytes(d), gbk(QStringLiteral("安装机器")));
+
     // Nothing left to correct: 0, and no file is written.
     const QDateTime before = QFileInfo(a).lastModified();
     const Result again = run({QStringLiteral("--library"), lib, QStringLiteral("--fix"), a, c});
