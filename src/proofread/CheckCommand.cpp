@@ -170,7 +170,8 @@ QByteArray utf8(const QByteArray& gbkText) { return GbkCodec::decode(gbkText).to
 QString onTerminal(const QString& text) { return QString::fromUtf8(terminalText(text)); }
 
 // Undoes the most recent correction run: 0 all restored, 1 some left alone
-// (each named), 2 nothing to undo or no journal to read.
+// (each named) or a record that may not name every document, 2 nothing to
+// undo, no journal to read, or one that cannot be marked.
 int undoLastRun(const QString& journalDirectory, const std::function<void(const QString&)>& say) {
     const CorrectionJournal journal(journalDirectory);
     QString error;
@@ -183,11 +184,19 @@ int undoLastRun(const QString& journalDirectory, const std::function<void(const 
     const CorrectionJournal::UndoResult result = journal.undo(*run);
     for (const QString& path : result.leftAlone)
         say(QStringLiteral("未能撤销 ") + onTerminal(displayName(path)) +
-            QStringLiteral("：文档在修改后已被改动或无法读写"));
+            QStringLiteral("：文档在修改后已被改动"));
+    for (const QString& path : result.failed)
+        say(QStringLiteral("未能撤销 ") + onTerminal(displayName(path)) +
+            QStringLiteral("：文档无法读写，可以再次撤销"));
+    if (!run->damage.isEmpty()) say(QStringLiteral("tavrel-check：") + run->damage);
     say(QStringLiteral("撤销完毕：恢复 %1 个文件，未能撤销 %2 个")
             .arg(result.restored.size())
-            .arg(result.leftAlone.size()));
-    return result.leftAlone.isEmpty() ? 0 : 1;
+            .arg(result.leftAlone.size() + result.failed.size()));
+    if (!result.markError.isEmpty()) {
+        say(QStringLiteral("tavrel-check：") + result.markError);
+        return 2;
+    }
+    return result.leftAlone.isEmpty() && result.failed.isEmpty() && run->damage.isEmpty() ? 0 : 1;
 }
 
 }  // namespace

@@ -18,7 +18,12 @@
 
 namespace {
 
-constexpr char kHeader[] = "tavrel-journal 1 ";
+// Version 2 runs end each entry with its hash and the run with its count.
+constexpr char kHeader[] = "tavrel-journal 2 ";
+constexpr char kHeaderV1[] = "tavrel-journal 1 ";
+// A run is .open while it is written and .run once closed, so that a run
+// cut short afterwards is told from one that was interrupted.
+constexpr char kOpenSuffix[] = ".open";
 constexpr char kRunSuffix[] = ".run";
 constexpr char kUndoneSuffix[] = ".undone";
 
@@ -33,7 +38,9 @@ std::vector<std::pair<quint64, QByteArray>> journalFiles(const QString& director
     if (!dir) return files;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (!name.endsWith(kRunSuffix) && !name.endsWith(kUndoneSuffix)) continue;
+        if (!name.endsWith(kRunSuffix) && !name.endsWith(kUndoneSuffix) &&
+            !name.endsWith(kOpenSuffix))
+            continue;
         bool ok = false;
         const quint64 number = name.left(name.indexOf('.')).toULongLong(&ok);
         if (ok) files.emplace_back(number, name);
@@ -41,6 +48,19 @@ std::vector<std::pair<quint64, QByteArray>> journalFiles(const QString& director
     ::closedir(dir);
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// Where a path leads, links followed; empty when it leads nowhere.
+QByteArray canonical(const QByteArray& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.constData(), resolved) ? QByteArray(resolved) : QByteArray();
+}
+
+// When a run file was last written to, in nanoseconds.
+qint64 lastWritten(const QByteArray& file) {
+    struct stat info {};
+    if (::stat(file.constData(), &info) != 0) return 0;
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
@@ -80,12 +100,24 @@ CorrectionJournal::Run::Run(QString directory, QByteArray tool)
     : directory(std::move(directory)), tool(std::move(tool)) {}
 
 CorrectionJournal::Run::Run(Run&& other) noexcept
-    : directory(std::move(other.directory)), tool(std::move(other.tool)), fd(other.fd) {
+    : directory(std::move(other.directory)),
+      tool(std::move(other.tool)),
+      fd(other.fd),
+      name(std::move(other.name)),
+      kept(other.kept),
+      recorded(other.recorded),
+      broken(std::move(other.broken)) {
     other.fd = -1;
 }
 
 CorrectionJournal::Run::~Run() {
-    if (fd >= 0) ::close(fd);
+    if (fd < 0) return;
+    // The run's end and count: without them a closed run's reader knows the
+    // record was cut short. Failing here leaves the run open: interrupted.
+    if (broken.isEmpty() && writeAll(fd, "close " + QByteArray::number(recorded) + '\n') &&
+        ::fdatasync(fd) == 0)
+        ::rename(name.constData(), (name.left(name.lastIndexOf('.')) + kRunSuffix).constData());
+    ::close(fd);
 }
 
 bool CorrectionJournal::Run::record(const QString& path, const QByteArray& before,
@@ -93,12 +125,18 @@ bool CorrectionJournal::Run::record(const QString& path, const QByteArray& befor
                                     const std::vector<CorrectionRow>& replacements,
                                     QString* error) {
     const QByteArray directoryBytes = pathBytes(directory);
+    auto message = [&](int code) {
+        return QStringLiteral("修改记录无法写入：") + displayName(directory) +
+               QStringLiteral("（") + systemErrorText(code) + QStringLiteral("）");
+    };
     auto fail = [&](int code) {
-        if (error)
-            *error = QStringLiteral("修改记录无法写入：") + displayName(directory) +
-                     QStringLiteral("（") + systemErrorText(code) + QStringLiteral("）");
+        if (error) *error = message(code);
         return false;
     };
+    if (!broken.isEmpty()) {
+        if (error) *error = broken;
+        return false;
+    }
     if (fd < 0) {
         // The journal names the user's documents: readable by the user alone.
         for (qsizetype slash = directoryBytes.indexOf('/', 1); slash >= 0;
@@ -108,21 +146,22 @@ bool CorrectionJournal::Run::record(const QString& path, const QByteArray& befor
         // The next number; another program may take it first.
         std::vector<std::pair<quint64, QByteArray>> files = journalFiles(directory);
         quint64 number = files.empty() ? 1 : files.back().first + 1;
-        QByteArray name;
         for (;; ++number) {
             name = directoryBytes + '/' + QByteArray::number(number).rightJustified(10, '0') +
-                   kRunSuffix;
+                   kOpenSuffix;
             fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
             if (fd >= 0) break;
             if (errno != EEXIST) return fail(errno);
         }
-        if (!writeAll(fd, kHeader + tool + '\n')) {
+        const QByteArray header = kHeader + tool + '\n';
+        if (!writeAll(fd, header)) {
             const int code = errno;
             ::close(fd);
             fd = -1;
             ::unlink(name.constData());
             return fail(code);
         }
+        kept = header.size();
         // The oldest runs beyond the ones kept go.
         files = journalFiles(directory);
         for (size_t i = 0; i + kRunsKept < files.size(); ++i)
@@ -140,77 +179,156 @@ bool CorrectionJournal::Run::record(const QString& path, const QByteArray& befor
         if (!::getcwd(cwd, sizeof cwd)) return fail(errno);
         absolute = QByteArray(cwd) + '/' + absolute;
     }
-    QByteArray entry =
-        "document " + absolute.toBase64() + ' ' + sha256(before) + ' ' + sha256(after) + '\n';
+    QByteArray entry = "document " + absolute.toBase64() + ' ' + sha256(before) + ' ' +
+                       sha256(after) + ' ' + canonical(absolute).toBase64() + '\n';
     for (const CorrectionRow& r : replacements)
         entry += "replace " + QByteArray::number(r.start) + ' ' + r.wrong.toBase64() + ' ' +
                  r.right.toBase64() + '\n';
-    entry += "end\n";
+    // Its own hash, so that a damaged entry is told from a whole one, and
+    // when it was written, so that runs at once are undone in their order.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    entry += "end " + sha256(entry) + ' ' +
+             QByteArray::number(qint64(now.tv_sec) * 1000000000 + now.tv_nsec) + '\n';
     // On the disk before the document is replaced.
-    if (!writeAll(fd, entry) || ::fdatasync(fd) != 0) return fail(errno);
+    if (!writeAll(fd, entry) || ::fdatasync(fd) != 0) {
+        const int code = errno;
+        // A short write is cut off, so that the next entry starts on a line of its own.
+        if (::ftruncate(fd, kept) != 0 || ::fdatasync(fd) != 0) broken = message(code);
+        return fail(code);
+    }
+    kept += entry.size();
+    ++recorded;
     return true;
 }
 
 std::optional<CorrectionJournal::RunRecord> CorrectionJournal::lastRun(QString* error) const {
-    const std::vector<std::pair<quint64, QByteArray>> files = journalFiles(directory_);
-    for (auto it = files.rbegin(); it != files.rend(); ++it) {
-        if (!it->second.endsWith(kRunSuffix)) continue;
-        const QString file = directory_ + QLatin1Char('/') + QString::fromLatin1(it->second);
+    // Two runs at once interleave their documents: the one that wrote last
+    // is undone first.
+    std::vector<std::pair<quint64, QByteArray>> files = journalFiles(directory_);
+    std::erase_if(files, [](const auto& f) { return f.second.endsWith(kUndoneSuffix); });
+    std::optional<RunRecord> latest;
+    for (size_t index = 0; index < files.size(); ++index) {
+        const QString file =
+            directory_ + QLatin1Char('/') + QString::fromLatin1(files[index].second);
         const std::optional<QByteArray> text = DocumentFile::read(file, error);
         if (!text) return std::nullopt;
-        RunRecord run{file, {}};
-        auto broken = [&] {
+        RunRecord run{file, {}, {}};
+        const QList<QByteArray> lines = text->split('\n');
+        const bool v2 = lines.first().startsWith(kHeader);
+        if (!v2 && !lines.first().startsWith(kHeaderV1)) {
             if (error) *error = QStringLiteral("修改记录已损坏：") + displayName(file);
             return std::nullopt;
-        };
-        const QList<QByteArray> lines = text->split('\n');
-        if (!lines.first().startsWith(kHeader)) return broken();
+        }
         std::optional<Document> open;
-        for (qsizetype i = 1; i < lines.size(); ++i) {
+        QByteArray entry;  // the open entry's text, for its hash
+        std::optional<qsizetype> closed;
+        for (qsizetype i = 1; i < lines.size() && run.damage.isEmpty(); ++i) {
             const QList<QByteArray> fields = lines[i].split(' ');
-            if (fields[0] == "document" && fields.size() == 4 && !open) {
-                open = Document{
-                    pathFromBytes(QByteArray::fromBase64(fields[1])), fields[2], fields[3], {}};
+            const bool last = i + 1 == lines.size();
+            if (closed) {
+                // Nothing may follow the close.
+                if (!lines[i].isEmpty() || !last) run.damage = QStringLiteral("已损坏");
+            } else if (last && !lines[i].isEmpty()) {
+                // A last line without its line break was cut in the middle.
+                if (v2) run.damage = QStringLiteral("不完整");
+            } else if (fields[0] == "document" && (fields.size() == 4 || fields.size() == 5) &&
+                       !open) {
+                open =
+                    Document{pathFromBytes(QByteArray::fromBase64(fields[1])),
+                             fields[2],
+                             fields[3],
+                             {},
+                             fields.size() == 5 ? pathFromBytes(QByteArray::fromBase64(fields[4]))
+                                                : QString()};
+                entry = lines[i] + '\n';
             } else if (fields[0] == "replace" && fields.size() == 4 && open) {
                 bool ok = false;
                 const qsizetype start = fields[1].toLongLong(&ok);
-                if (!ok || start < 1) return broken();
+                if (!ok || start < 1) {
+                    run.damage = QStringLiteral("已损坏");
+                    continue;
+                }
                 open->replacements.push_back(
                     {start, QByteArray::fromBase64(fields[2]), QByteArray::fromBase64(fields[3])});
-            } else if (fields[0] == "end" && fields.size() == 1 && open) {
+                entry += lines[i] + '\n';
+            } else if (fields[0] == "end" && open &&
+                       (v2 ? fields.size() == 3 && fields[1] == sha256(entry)
+                           : fields.size() == 1)) {
                 run.documents.push_back(std::move(*open));
                 open.reset();
-            } else if (i + 1 < lines.size() && !lines[i].isEmpty()) {
-                return broken();
+                if (v2) run.written = std::max(run.written, fields[2].toLongLong());
+            } else if (fields[0] == "close" && fields.size() == 2 && v2 && !open) {
+                bool ok = false;
+                closed = fields[1].toLongLong(&ok);
+                if (!ok || *closed != qsizetype(run.documents.size()))
+                    run.damage = QStringLiteral("已损坏");
+            } else if (!lines[i].isEmpty() || !last) {
+                run.damage = QStringLiteral("已损坏");
             }
-            // The last line of a run killed while writing it is not an entry.
         }
-        // A run that recorded nothing changed nothing.
-        if (!run.documents.empty()) return run;
+        // A run killed while it wrote an entry had not touched that document
+        // yet, so an open run is whole as far as it goes; a closed one that
+        // lost its close was cut short.
+        const bool interrupted = files[index].second.endsWith(kOpenSuffix);
+        if (interrupted && run.damage == QStringLiteral("不完整")) run.damage.clear();
+        if (run.damage.isEmpty() && v2 && !interrupted && !closed)
+            run.damage = QStringLiteral("不完整");
+        if (!run.damage.isEmpty())
+            run.damage = QStringLiteral("修改记录") + run.damage + QStringLiteral("：") +
+                         displayName(file) +
+                         QStringLiteral("；记录中断处之后修改的文件无法撤销，也无法列出");
+        // Runs of the first version say when they wrote only by their file.
+        if (!v2) run.written = lastWritten(pathBytes(file));
+        // A run that recorded nothing changed nothing; of two that wrote at
+        // the same moment, the later started goes first.
+        if ((!run.documents.empty() || !run.damage.isEmpty()) &&
+            (!latest || run.written >= latest->written))
+            latest = std::move(run);
     }
-    return std::nullopt;
+    return latest;
 }
 
 CorrectionJournal::UndoResult CorrectionJournal::undo(const RunRecord& run) const {
     UndoResult result;
     for (const Document& document : run.documents) {
+        const QByteArray path = pathBytes(document.path);
+        // A link put in the document's place since leads to a file the run never wrote.
+        if (!document.file.isEmpty() && canonical(path) != pathBytes(document.file) &&
+            !canonical(path).isEmpty()) {
+            result.leftAlone.append(document.path);
+            continue;
+        }
         DocumentVersion version;
         const std::optional<QByteArray> now = DocumentFile::read(document.path, nullptr, &version);
-        const QByteArray hash = now ? sha256(*now) : QByteArray();
-        bool restored = false;
-        if (now && hash == document.afterHash) {
-            const std::optional<QByteArray> before = undoReplacements(*now, document.replacements);
-            restored = before && sha256(*before) == document.beforeHash &&
-                       DocumentFile::write(document.path, *before, nullptr, &version);
-        } else {
-            // Killed before its replacement, or undone by hand: nothing to do.
-            restored = now && hash == document.beforeHash;
+        if (!now) {
+            // Gone since is changed since; there but unreadable is a passing failure.
+            struct stat info {};
+            (::lstat(path.constData(), &info) == 0 ? result.failed : result.leftAlone)
+                .append(document.path);
+            continue;
         }
-        (restored ? result.restored : result.leftAlone).append(document.path);
+        const QByteArray hash = sha256(*now);
+        if (hash == document.afterHash) {
+            const std::optional<QByteArray> before = undoReplacements(*now, document.replacements);
+            if (!before || sha256(*before) != document.beforeHash)
+                result.leftAlone.append(document.path);
+            else if (DocumentFile::write(document.path, *before, nullptr, &version))
+                result.restored.append(document.path);
+            else
+                result.failed.append(document.path);
+        } else if (hash == document.beforeHash) {
+            // Killed before its replacement, or undone by hand: nothing to do.
+            result.restored.append(document.path);
+        } else {
+            result.leftAlone.append(document.path);
+        }
     }
+    if (!result.failed.isEmpty()) return result;
     const QByteArray file = pathBytes(run.file);
-    ::rename(
-        file.constData(),
-        (file.left(file.size() - qsizetype(std::strlen(kRunSuffix))) + kUndoneSuffix).constData());
+    if (::rename(file.constData(),
+                 (file.left(file.lastIndexOf('.')) + kUndoneSuffix).constData()) != 0)
+        result.markError = QStringLiteral("修改记录无法写入：") + displayName(run.file) +
+                           QStringLiteral("（") + systemErrorText(errno) + QStringLiteral("）");
     return result;
 }

@@ -41,6 +41,10 @@ class CorrectionJournal {
         QString directory;
         QByteArray tool;
         int fd = -1;
+        QByteArray name;  // its file
+        qint64 kept = 0;  // the file's size after its last whole entry
+        qsizetype recorded = 0;
+        QString broken;  // why no entry can be added any more
     };
     Run startRun(const QByteArray& tool) const { return Run(directory_, tool); }
 
@@ -48,22 +52,32 @@ class CorrectionJournal {
         QString path;
         QByteArray beforeHash, afterHash;
         std::vector<CorrectionRow> replacements;  // ascending, positions in the old bytes
+        QString file;  // the file the path led to at the run, links followed; empty in old runs
     };
     struct RunRecord {
-        QString file;  // the run's file in the journal directory
-        std::vector<Document> documents;
+        QString file;                     // the run's file in the journal directory
+        std::vector<Document> documents;  // those its record still vouches for
+        // Why the record may not name every document the run changed: cut
+        // short or damaged; empty when it is whole.
+        QString damage;
+        qint64 written = 0;  // when it last recorded a document, in nanoseconds
     };
-    // The most recent run that is not undone; nullopt when there is none, or
-    // when the journal cannot be read (then `error` says why).
+    // The run whose documents were written last among those not undone;
+    // nullopt when there is none, or when the journal cannot be read (then
+    // `error` says why).
     std::optional<RunRecord> lastRun(QString* error) const;
 
     struct UndoResult {
         QStringList restored;
-        QStringList leftAlone;  // changed since the run, or unreadable or unwritable
+        QStringList leftAlone;  // changed since the run, or no longer the file it wrote
+        QStringList failed;     // could not be read or written now: to be tried again
+        // Why the run could not be marked undone; it is then offered again.
+        QString markError;
     };
     // Gives each document of the run its old bytes back, when it still holds
-    // exactly what the run wrote; one that holds its old bytes already counts
-    // as restored. The run is marked undone whatever was left alone.
+    // exactly what the run wrote and is the file the run wrote; one that holds
+    // its old bytes already counts as restored. The run is marked undone when
+    // no document failed.
     UndoResult undo(const RunRecord& run) const;
 
     const QString& directory() const { return directory_; }

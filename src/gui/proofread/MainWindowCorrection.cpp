@@ -161,10 +161,14 @@ void MainWindow::undoCorrection() {
     if (!state.currentFilePath.isEmpty()) showDocument(state.currentFilePath);
     setStatusText(QStringLiteral("撤销完毕！"));
     QString done = QStringLiteral("撤销完毕！");
-    if (!result.leftAlone.isEmpty()) {
+    if (!result.leftAlone.isEmpty() || !result.failed.isEmpty()) {
         QStringList names;
-        for (const QString& path : result.leftAlone) names << displayName(path);
+        for (const QString& path : result.leftAlone + result.failed) names << displayName(path);
         done += QStringLiteral("\r\n未能撤销的文件：") + names.join(QStringLiteral("、"));
     }
+    // A failed document, or a run that could not be marked, is offered again.
+    if (!result.failed.isEmpty()) done += QStringLiteral("\r\n可以再次撤销，恢复无法读写的文件。");
+    if (!run->damage.isEmpty()) done += QStringLiteral("\r\n") + run->damage;
+    if (!result.markError.isEmpty()) done += QStringLiteral("\r\n") + result.markError;
     prompter.notify(Prompter::Icon::Information, kNotice, done);
 }
