@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "text/FileName.h"
 #include "text/SystemError.h"
@@ -60,10 +61,65 @@ QByteArray linkTarget(QByteArray path) {
     return {};
 }
 
+constexpr char kRewriteSuffix[] = ".rewrite";
+constexpr char kRewriteHeader[] = "tavrel-rewrite 1 ";
+
+std::mutex& recoveryMutex() {
+    static std::mutex m;
+    return m;
+}
+QString& recoveryPlace() {
+    static QString directory;
+    return directory;
+}
+
+bool syncDirectory(const QByteArray& directory) {
+    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// The new text of a rewrite in place, kept whole on the disk until the
+// rewrite is: a kill halfway leaves a document that the record finishes.
+// Its first line names the document (device, inode, the text's size and
+// path), the text follows. Empty with errno set when it could not be kept.
+QByteArray keepRewrite(const QByteArray& target, const struct stat& info, const QByteArray& bytes) {
+    const QByteArray directory = pathBytes(recoveryPlace());
+    if (directory.isEmpty()) return directory;
+    ::mkdir(directory.constData(), 0700);
+    QByteArray record;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+        record = directory + '/' +
+                 QByteArray::number(QRandomGenerator::global()->generate64(), 36) + kRewriteSuffix;
+        fd = ::open(record.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return {};
+    }
+    if (fd < 0) return {};
+    const QByteArray header = kRewriteHeader + QByteArray::number(quint64(info.st_dev)) + ' ' +
+                              QByteArray::number(quint64(info.st_ino)) + ' ' +
+                              QByteArray::number(bytes.size()) + ' ' + target.toBase64() + '\n';
+    const bool kept =
+        writeAll(fd, header, 0) && writeAll(fd, bytes, off_t(header.size())) && ::fsync(fd) == 0;
+    int code = errno;
+    ::close(fd);
+    const bool synced = kept && syncDirectory(directory);
+    if (kept) code = errno;
+    if (!synced) {
+        ::unlink(record.constData());
+        errno = code;
+        return {};
+    }
+    return record;
+}
+
 // A document with several hard links: the new size is reserved first, so a
-// full disk stops the rewrite before the old text is touched.
+// full disk stops the rewrite before the old text is touched, and the new
+// text is kept apart first, so a kill in the middle can be finished.
 bool rewriteInPlace(const QByteArray& target, const QByteArray& bytes,
-                    const DocumentVersion* expected, QString* error) {
+                    const DocumentVersion* expected, QString* error, bool keep = true) {
     const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return fail(error, reasonOf(errno));
     auto failClosed = [&](const QString& reason) {
@@ -74,17 +130,34 @@ bool rewriteInPlace(const QByteArray& target, const QByteArray& bytes,
     if (::fstat(fd, &info) != 0) return failClosed(reasonOf(errno));
     if (!S_ISREG(info.st_mode)) return failClosed(kNotRegular);
     if (expected && versionOf(info) != *expected) return failClosed(kChanged);
+    // Kept before the size grows: a kill after that leaves the old text padded.
+    QByteArray record;
+    if (keep && !recoveryPlace().isEmpty()) {
+        record = keepRewrite(target, info, bytes);
+        if (record.isEmpty()) return failClosed(reasonOf(errno));
+    }
     if (bytes.size() > info.st_size) {
         const int code = ::posix_fallocate(fd, 0, bytes.size());
         if (code != 0) {
             // Whatever was reserved goes back; the text was never touched.
             (void)::ftruncate(fd, info.st_size);
+            if (!record.isEmpty()) ::unlink(record.constData());
             return failClosed(reasonOf(code));
         }
     }
-    if (!writeAll(fd, bytes, 0) || ::ftruncate(fd, bytes.size()) != 0 || ::fsync(fd) != 0)
-        return failClosed(reasonOf(errno));
+    if (!writeAll(fd, bytes, 0) || ::ftruncate(fd, bytes.size()) != 0 || ::fsync(fd) != 0) {
+        const int code = errno;
+        // Not one byte may be lost: what was written is finished from the record.
+        if (!record.isEmpty() && writeAll(fd, bytes, 0) && ::ftruncate(fd, bytes.size()) == 0 &&
+            ::fsync(fd) == 0) {
+            ::close(fd);
+            ::unlink(record.constData());
+            return true;
+        }
+        return failClosed(reasonOf(code));
+    }
     if (::close(fd) != 0) return fail(error, reasonOf(errno));
+    if (!record.isEmpty()) ::unlink(record.constData());
     return true;
 }
 
@@ -200,6 +273,46 @@ bool DocumentFile::write(const QString& path, const QByteArray& bytes, QString* 
     }
     if (::rename(temp.constData(), target.constData()) != 0) return failRemoved(reasonOf(errno));
     return true;
+}
+
+void DocumentFile::keepRewritesIn(const QString& directory) {
+    const std::lock_guard lock(recoveryMutex());
+    recoveryPlace() = directory;
+}
+
+QStringList DocumentFile::finishInterruptedRewrites() {
+    const std::lock_guard lock(recoveryMutex());
+    QStringList finished;
+    const QByteArray directory = pathBytes(recoveryPlace());
+    DIR* dir = directory.isEmpty() ? nullptr : ::opendir(directory.constData());
+    if (!dir) return finished;
+    QByteArrayList records;
+    while (const dirent* entry = ::readdir(dir))
+        if (QByteArray(entry->d_name).endsWith(kRewriteSuffix))
+            records << directory + '/' + entry->d_name;
+    ::closedir(dir);
+    for (const QByteArray& record : records) {
+        const std::optional<QByteArray> kept = read(pathFromBytes(record));
+        const qsizetype lineEnd = kept ? kept->indexOf('\n') : -1;
+        const QList<QByteArray> fields =
+            lineEnd > 0 ? kept->left(lineEnd).split(' ') : QList<QByteArray>();
+        // A record cut short was made before its document was touched.
+        if (fields.size() == 6 && kept->startsWith(kRewriteHeader) &&
+            fields[4].toLongLong() == kept->size() - lineEnd - 1) {
+            const QByteArray target = QByteArray::fromBase64(fields[5]);
+            const QByteArray bytes = kept->mid(lineEnd + 1);
+            struct stat info {};
+            // Only the very file it was made for, and only while it is not whole.
+            if (::stat(target.constData(), &info) == 0 &&
+                quint64(info.st_dev) == fields[2].toULongLong() &&
+                quint64(info.st_ino) == fields[3].toULongLong() &&
+                read(pathFromBytes(target)) != bytes &&
+                rewriteInPlace(target, bytes, nullptr, nullptr, false))
+                finished << pathFromBytes(target);
+        }
+        ::unlink(record.constData());
+    }
+    return finished;
 }
 
 QString documentPath(const QString& directory, const QString& fileName) {

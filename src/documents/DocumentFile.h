@@ -27,7 +27,8 @@ struct DocumentVersion {
 // written, so a failed write leaves the old content whole. A symbolic link
 // stays a link and its target gets the text. A document with several hard
 // links is rewritten in place, after its new size has been reserved on the
-// disk, so that every link sees the text. Given `expected`, a document that no
+// disk and its new text kept apart (see keepRewritesIn), so that every link
+// sees the text and a kill halfway can be finished. Given `expected`, a document that no
 // longer is the version read is left alone.
 class DocumentFile {
   public:
@@ -38,6 +39,14 @@ class DocumentFile {
 
     // A descriptor open for reading on a regular file, or -1 with the reason.
     static int openRegular(const QString& path, DocumentVersion* version, QString* error);
+
+    // Where a rewrite in place keeps its new text until it is whole (a private
+    // directory of the user's); without one, none is kept.
+    static void keepRewritesIn(const QString& directory);
+    // Finishes every rewrite in place that a kill interrupted, from what it
+    // kept, and returns the documents finished. To be called before anything
+    // else reads a document.
+    static QStringList finishInterruptedRewrites();
 };
 
 // The documents of a directory as the file list shows them: one search per

@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "documents/DocumentFile.h"
 #include "gui/AboutWindow.h"
 #include "gui/ProgramState.h"
 #include "gui/documents/DirectoryBox.h"
@@ -36,7 +37,9 @@
 #include "library/Settings.h"
 #include "platform/Platform.h"
 #include "platform/Prompter.h"
+#include "proofread/CorrectionJournal.h"
 #include "proofread/HitContext.h"
+#include "text/FileName.h"
 
 namespace {
 
@@ -285,8 +288,17 @@ void MainWindow::prepareResultGrid() {
 void MainWindow::onMainWindowCreated() {
     prepareResultGrid();
     state.programDirectory = platform.programDirectory();
+    // A correction killed halfway through a hard-linked document is finished
+    // before any document is read.
+    DocumentFile::keepRewritesIn(journalDirectory(platform.appDataDirectory()));
+    const QStringList finished = DocumentFile::finishInterruptedRewrites();
     openLibrary();
     restoreSession();
+    if (!finished.isEmpty()) {
+        QStringList names;
+        for (const QString& path : finished) names << displayName(path);
+        setStatusText(QStringLiteral("已完成中断的改写：") + names.join(QStringLiteral("、")));
+    }
     const bool autoUpdate = libraryAvailable() && readAutoUpdateSwitch();
     menuAutoUpdate->setChecked(autoUpdate);
     // Not here: a slow server would keep the program without a window.

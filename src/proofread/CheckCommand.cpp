@@ -220,6 +220,10 @@ int runCheckCommand(const QStringList& arguments, const QString& defaultLibraryP
         case Parsed::Run:
             break;
     }
+    // A rewrite in place that a kill interrupted is finished before anything is read.
+    DocumentFile::keepRewritesIn(journalDirectory);
+    for (const QString& path : DocumentFile::finishInterruptedRewrites())
+        say(QStringLiteral("tavrel-check：已完成中断的改写：") + onTerminal(displayName(path)));
     if (options.undo) return undoLastRun(journalDirectory, say);
 
     struct Library {

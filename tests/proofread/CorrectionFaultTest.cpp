@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 
+#include <unistd.h>
+
 #include "proofread/CheckCommand.h"
 #include "proofread/CorrectionJournal.h"
 #include "support/ConcurrentWriter.h"
@@ -177,6 +179,16 @@ class CorrectionKillTest : public ::testing::Test {
         }
         return corrected;
     }
+    // Run after each kill, before the documents are looked at.
+    std::function<void()> beforeCheck;
+    QString writeLibrary() {
+        const QString library = dir.filePath(QStringLiteral("lib.tsv"));
+        QFile f(library);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("tgrade\ttclass\tterror\ttright\ttbut\n" +
+                QStringLiteral("基本\t通用\t按装\t安装好\t\n").toUtf8());
+        return library;
+    }
     // Kills the program as soon as the k-th document changes on disk, or a
     // little later, for several k; returns how many kills came mid-run.
     // `afterKill`, when given, runs after each round's check.
@@ -193,6 +205,7 @@ class CorrectionKillTest : public ::testing::Test {
             const bool killed = killWhen(
                 program, arguments, [&] { return stamped.touched() >= round.k; },
                 std::chrono::microseconds(round.delayUs));
+            if (beforeCheck) beforeCheck();
             const int corrected = expectEachOldOrNew();
             EXPECT_GE(corrected, killed ? round.k - 1 : kFiles) << "kill at " << round.k;
             if (killed && corrected < kFiles) ++midRun;
@@ -203,12 +216,7 @@ class CorrectionKillTest : public ::testing::Test {
 };
 
 TEST_F(CorrectionKillTest, TheCommandLineFixKilledLeavesEachDocumentOldOrNew) {
-    const QString library = dir.filePath(QStringLiteral("lib.tsv"));
-    QFile f(library);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("tgrade\ttclass\tterror\ttright\ttbut\n" +
-            QStringLiteral("基本\t通用\t按装\t安装好\t\n").toUtf8());
-    f.close();
+    const QString library = writeLibrary();
     makeDocuments(4000);  // about 160 KB each
     // The journal of the killed runs, in a data directory of this test's own.
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
@@ -226,6 +234,45 @@ TEST_F(CorrectionKillTest, TheCommandLineFixKilledLeavesEachDocumentOldOrNew) {
                    });
     qunsetenv("XDG_DATA_HOME");
     EXPECT_GE(midRun, 3);
+}
+
+TEST_F(CorrectionKillTest, AHardLinkedDocumentKilledInItsRewriteIsFinishedByTheNextCommand) {
+    const QString library = writeLibrary();
+    makeDocuments(4000);
+    writeAll();
+    // Each document has a second name, so it is rewritten in place.
+    const QString links = dir.filePath(QStringLiteral("links"));
+    QDir().mkpath(links);
+    for (const QString& path : paths)
+        ASSERT_EQ(::link(QFile::encodeName(path).constData(),
+                         QFile::encodeName(links + QLatin1Char('/') + QFileInfo(path).fileName())
+                             .constData()),
+                  0);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
+    const QString check = qEnvironmentVariable("TAVREL_BIN_DIR") + QStringLiteral("/tavrel-check");
+    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    // Any next command finishes what the kill interrupted.
+    beforeCheck = [&] { runToEnd(check, {QStringLiteral("--library"), library, empty}); };
+    const int midRun = killRounds(
+        check, {QStringLiteral("--fix"), QStringLiteral("--library"), library, docs},
+        [&](int corrected) {
+            for (const QString& path : paths)
+                EXPECT_EQ(readBytes(links + QLatin1Char('/') + QFileInfo(path).fileName()),
+                          readBytes(path));
+            const int status = runToEnd(check, {QStringLiteral("--undo")});
+            if (corrected > 0) {
+                EXPECT_EQ(status, 0);
+            }
+            EXPECT_EQ(expectEachOldOrNew(), 0);
+        });
+    qunsetenv("XDG_DATA_HOME");
+    EXPECT_GE(midRun, 3);
+    // Nothing is left beside the documents, nor kept once finished.
+    EXPECT_EQ(QDir(docs).entryList(QDir::Files).size(), qsizetype(kFiles));
+    EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("data/Tavrel/Tavrel/journal")))
+                    .entryList({QStringLiteral("*.rewrite")}, QDir::Files)
+                    .isEmpty());
 }
 
 TEST_F(CorrectionKillTest, TheWindowsCorrectionKilledLeavesEachDocumentOldOrNew) {
